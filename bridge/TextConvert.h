@@ -1,0 +1,9 @@
+#pragma once
+// UTF-16 (the native side's text) and UTF-8 (the JSON tree's text), converted without the
+// platform so that the conversion can be tested on plain buffers. Ill-formed input never fails:
+// each bad sequence becomes U+FFFD, as the system's own conversion does.
+#include <string>
+#include <string_view>
+
+std::string Utf16ToUtf8(std::wstring_view text);
+std::wstring Utf8ToUtf16(std::string_view text);

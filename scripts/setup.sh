@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Prepares a fresh Debian machine to build Varenko for Windows x64: the cross toolchain, Wine,
+# the dependencies built for the Windows target, and the project itself. Every step is skipped
+# when its result is already there, so running it again is cheap.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build="$root/build"
+third="$build/third-party"
+jobs=$(nproc 2>/dev/null || echo 2)
+
+say() { printf '== %s\n' "$*"; }
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+packages=(cmake ninja-build dpkg-dev g++-mingw-w64-x86-64-posix mingw-w64-tools
+          wine wine64 xvfb xauth libgtest-dev libutfcpp-dev)
+
+install_packages() {
+  local missing=()
+  for p in "${packages[@]}"; do
+    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  say "installing ${missing[*]}"
+  as_root apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Source packages come from the machine's own Debian mirrors, through a private apt
+# configuration so that the system's sources stay untouched.
+fetch_source() {
+  local name=$1 version=$2 dest="$third/src"
+  if ls "$dest"/"${name}"_"${version}"*.dsc >/dev/null 2>&1; then return 0; fi
+  say "fetching the $name $version source package"
+  local apt="$third/apt"
+  mkdir -p "$apt/sources" "$apt/lists/partial" "$dest"
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    sed -e 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources >"$apt/sources/src.sources"
+  else
+    grep -h '^deb ' /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
+      sed -e 's/^deb /deb-src /' >"$apt/sources/src.list"
+  fi
+  local opts=(-o Dir::Etc::sourcelist=/dev/null -o "Dir::Etc::sourceparts=$apt/sources"
+              -o "Dir::State::Lists=$apt/lists" -o APT::Sandbox::User=root)
+  apt-get "${opts[@]}" update -qq
+  (cd "$dest" && apt-get "${opts[@]}" source --download-only "$name" -qq)
+}
+
+# Unpacks with Debian's own patches applied (security fixes included).
+unpack_source() {
+  local name=$1 version=$2 out=$3
+  [ -d "$out" ] && return 0
+  local dsc
+  dsc=$(ls "$third/src/${name}_${version}"*.dsc | head -n 1)
+  rm -rf "$out.tmp"
+  dpkg-source --no-check -x "$dsc" "$out.tmp" >/dev/null
+  mv "$out.tmp" "$out"
+}
+
+toolchain="$root/cmake/mingw-w64.cmake"
+
+# Builds one CMake dependency for the Windows target into its own prefix, keyed by version.
+build_dep() {
+  local name=$1 version=$2 srcdir=$3
+  shift 3
+  local prefix="$third/$name-$version"
+  [ -f "$prefix/.done" ] && return 0
+  say "building $name $version for Windows x64"
+  rm -rf "$third/build-$name"
+  cmake -S "$srcdir" -B "$third/build-$name" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF "$@" >/dev/null
+  cmake --build "$third/build-$name" -j "$jobs" >/dev/null
+  cmake --install "$third/build-$name" >/dev/null
+  touch "$prefix/.done"
+  rm -rf "$third/build-$name"
+}
+
+install_packages
+
+CJSON_VERSION=1.7.15
+TAGLIB_VERSION=1.13
+GTEST_VERSION=$(dpkg-query -W -f='${Version}' libgtest-dev | sed -e 's/-.*//')
+
+if [ ! -f "$third/cjson-$CJSON_VERSION/.done" ]; then
+  fetch_source cjson "$CJSON_VERSION"
+  unpack_source cjson "$CJSON_VERSION" "$third/src/cjson-$CJSON_VERSION"
+  build_dep cjson "$CJSON_VERSION" "$third/src/cjson-$CJSON_VERSION" \
+    -DENABLE_CJSON_TEST=OFF -DENABLE_CJSON_UTILS=OFF -DENABLE_CUSTOM_COMPILER_FLAGS=OFF
+fi
+if [ ! -f "$third/taglib-$TAGLIB_VERSION/.done" ]; then
+  fetch_source taglib "$TAGLIB_VERSION"
+  unpack_source taglib "$TAGLIB_VERSION" "$third/src/taglib-$TAGLIB_VERSION"
+  build_dep taglib "$TAGLIB_VERSION" "$third/src/taglib-$TAGLIB_VERSION" \
+    -DWITH_ZLIB=OFF -DBUILD_TESTING=OFF -DBUILD_EXAMPLES=OFF -DBUILD_BINDINGS=OFF \
+    -DCMAKE_CXX_FLAGS=-I/usr/include/utf8cpp  # Debian's TagLib uses the system's header-only utfcpp
+fi
+build_dep googletest "$GTEST_VERSION" /usr/src/googletest -Dgtest_disable_pthreads=ON
+
+if [ ! -f "$build/build.ninja" ]; then
+  say "configuring"
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_PREFIX_PATH="$third/cjson-$CJSON_VERSION;$third/taglib-$TAGLIB_VERSION;$third/googletest-$GTEST_VERSION" >/dev/null
+fi
+say "building"
+cmake --build "$build" -j "$jobs"

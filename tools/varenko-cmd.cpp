@@ -1,0 +1,60 @@
+// Runs page commands without a window: each line of standard input is one request text (UTF-8),
+// handed to the same external object the window holds, exactly as the browser hands it over
+// (identifier 9001, one string argument). Each request gives one line of standard output:
+// {"hr":<Invoke's result>,"answer":"<the result text>"}, "answer" only when Invoke set a result.
+#include "../bridge/JsonWrapper.h"
+#include "../bridge/TextConvert.h"
+#include "../bridge/UIHandler.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <oleauto.h>
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+
+namespace {
+
+std::string RunLine(UIHandler& handler, const std::string& line)
+{
+    const std::wstring request = Utf8ToUtf16(line);
+    VARIANT argument;
+    VariantInit(&argument);
+    argument.vt = VT_BSTR;
+    argument.bstrVal = SysAllocStringLen(request.data(), static_cast<UINT>(request.size()));
+    DISPPARAMS params{&argument, nullptr, 1, 0};
+    VARIANT result;
+    VariantInit(&result);
+    const HRESULT hr = handler.Invoke(UIHandler::kJsonCommandId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                                      &params, &result, nullptr, nullptr);
+
+    JsonWrapper output;
+    output.MakeObject();
+    output.AddNumber(L"hr", hr);
+    if (result.vt == VT_BSTR) {
+        output.AddString(L"answer", std::wstring(result.bstrVal ? result.bstrVal : L"", SysStringLen(result.bstrVal)));
+    }
+    VariantClear(&result);
+    VariantClear(&argument);
+    return Utf16ToUtf8(output.Print());
+}
+
+} // namespace
+
+int wmain()
+{
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+    // The handler is large and lives for the whole run, as it does inside the window.
+    auto handler = std::make_unique<UIHandler>();
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const std::string output = RunLine(*handler, line) + "\n";
+        std::fwrite(output.data(), 1, output.size(), stdout);
+        std::fflush(stdout);
+    }
+    return 0;
+}
