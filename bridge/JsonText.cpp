@@ -25,7 +25,6 @@ public:
 
     cJSON* ParseDocument()
     {
-        if (text_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
         SkipSpace();
         return ParseValue(0).release();
     }

@@ -2,6 +2,8 @@
 
 #include "../platform/ComPtr.h"
 #include "../platform/ComTable.h"
+#include "AppServices.h"
+#include "FileCollection.h"
 #include "FileTimes.h"
 
 #include <cwchar>
@@ -85,6 +87,11 @@ STDMETHODIMP UIHandler::GetHostInfo(DOCHOSTUIINFO* info)
 STDMETHODIMP UIHandler::GetExternal(IDispatch** dispatch)
 {
     if (!dispatch) return E_POINTER;
+    // The external object reads and writes the user's files: only our own page may hold it.
+    if (externalGate_ && !externalGate_()) {
+        *dispatch = nullptr;
+        return S_FALSE;
+    }
     *dispatch = static_cast<IDispatch*>(this);
     return S_OK;
 }
@@ -209,14 +216,57 @@ void UIHandler::GetProps(const JsonWrapper& request, std::wstring& answer)
     answer = result.Print();
 }
 
-// The commands below arrive with file collection and the application services.
-void UIHandler::AddFiles(const JsonWrapper&, std::wstring&) {}
-void UIHandler::Log(const JsonWrapper&, std::wstring&) {}
-void UIHandler::GetWmi(const JsonWrapper&, std::wstring&) {}
-void UIHandler::GetSetting(const JsonWrapper&, std::wstring&) {}
-void UIHandler::SetSetting(const JsonWrapper&, std::wstring&) {}
-void UIHandler::GetAppVer(const JsonWrapper&, std::wstring&) {}
-void UIHandler::GetCmdLine(const JsonWrapper&, std::wstring&) {}
-void UIHandler::OpenUrl(const JsonWrapper&, std::wstring&) {}
-void UIHandler::GetWinSize(const JsonWrapper&, std::wstring&) {}
-void UIHandler::SetWinSize(const JsonWrapper&, std::wstring&) {}
+void UIHandler::AddFiles(const JsonWrapper& request, std::wstring& answer)
+{
+    // Flags are on only for the exact text "true": a JSON true, or the string "true".
+    const auto flag = [&request](const wchar_t* name) { return MemberText(request, name) == L"true"; };
+    answer = CollectFiles(flag(L"forfolder"), flag(L"subdir"), flag(L"includedir"), flag(L"dironly"));
+}
+
+void UIHandler::Log(const JsonWrapper& request, std::wstring&)
+{
+    LogFromPage(MemberText(request, L"data"));
+}
+
+void UIHandler::GetWmi(const JsonWrapper& request, std::wstring& answer)
+{
+    // The query takes the three strings over and frees them.
+    answer = hardware_.QueryWmi(SysAllocString(MemberText(request, L"namespace").c_str()),
+                                SysAllocString(MemberText(request, L"classname").c_str()),
+                                SysAllocString(MemberText(request, L"propname").c_str()));
+}
+
+void UIHandler::GetSetting(const JsonWrapper& request, std::wstring& answer)
+{
+    answer = ReadSetting(MemberText(request, L"name"));
+}
+
+void UIHandler::SetSetting(const JsonWrapper& request, std::wstring&)
+{
+    WriteSetting(MemberText(request, L"name"), MemberText(request, L"value"));
+}
+
+void UIHandler::GetAppVer(const JsonWrapper&, std::wstring& answer)
+{
+    answer = GetAppVersion(OwnModulePath());
+}
+
+void UIHandler::GetCmdLine(const JsonWrapper&, std::wstring& answer)
+{
+    answer = GetCommandLineW();
+}
+
+void UIHandler::OpenUrl(const JsonWrapper& request, std::wstring&)
+{
+    OpenWebOrMailAddress(MemberText(request, L"url"));
+}
+
+void UIHandler::GetWinSize(const JsonWrapper&, std::wstring& answer)
+{
+    answer = WindowSizeText(window_);
+}
+
+void UIHandler::SetWinSize(const JsonWrapper& request, std::wstring& answer)
+{
+    answer = SetWindowSizeFromText(window_, MemberText(request, L"size"));
+}

@@ -13,6 +13,7 @@
 #include <exdisp.h>
 #include <mshtmhst.h>
 
+#include <functional>
 #include <string>
 
 class UIHandler : public IDocHostUIHandler, public IDispatch {
@@ -28,6 +29,10 @@ public:
     // the window commands read and set.
     bool AttachToBrowser(IWebBrowser2* browser, HWND window);
     bool IsAttached() const { return attached_; }
+
+    // Decides, each time a document asks for window.external, whether that document may have it.
+    // Without a gate every document may (the console program has no documents).
+    void SetExternalGate(std::function<bool()> gate) { externalGate_ = std::move(gate); }
     ExifEditor& Exif() { return exif_; }
 
     // Runs one request text. False when the text is not JSON: the caller then gives no answer.
@@ -96,4 +101,5 @@ private:
     MediaProps media_;
     AVIFileProp avi_;
     HardwareInfo hardware_;
+    std::function<bool()> externalGate_;
 };

@@ -13,6 +13,9 @@ wine_start() {
     wineserver -w
   fi
   wineserver -p >/dev/null 2>&1 || true
+  # Start Wine's own services now, detached from our output: started later by a test, they would
+  # inherit its output and hold CTest waiting after the test has ended.
+  wineboot </dev/null >/dev/null 2>&1 || true
 }
 
 wine_stop() {

@@ -1,0 +1,74 @@
+#include "PageAddress.h"
+
+#include <cwctype>
+
+namespace {
+
+bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix)
+{
+    if (text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        if (std::towlower(text[i]) != std::towlower(prefix[i])) return false;
+    }
+    return true;
+}
+
+bool EndsWith(std::wstring_view text, std::wstring_view suffix)
+{
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+// Page file names are plain relative paths: letters, digits, '.', '-', '_' and '/', no empty,
+// "." or ".." segment.
+bool IsPlainName(std::wstring_view name)
+{
+    if (name.empty()) return false;
+    size_t segmentStart = 0;
+    for (size_t i = 0; i <= name.size(); ++i) {
+        if (i == name.size() || name[i] == L'/') {
+            const std::wstring_view segment = name.substr(segmentStart, i - segmentStart);
+            if (segment.empty() || segment == L"." || segment == L"..") return false;
+            segmentStart = i + 1;
+            continue;
+        }
+        const wchar_t c = name[i];
+        const bool plain = (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') ||
+                           c == L'.' || c == L'-' || c == L'_';
+        if (!plain) return false;
+    }
+    return true;
+}
+
+struct MimeEntry {
+    const wchar_t* extension;
+    const wchar_t* type;
+};
+
+constexpr MimeEntry kMimeTypes[] = {
+    {L".html", L"text/html"},        {L".js", L"application/javascript"},
+    {L".css", L"text/css"},          {L".svg", L"image/svg+xml"},
+    {L".png", L"image/png"},         {L".ico", L"image/x-icon"},
+    {L".json", L"application/json"},
+};
+
+} // namespace
+
+std::optional<std::wstring> PageFileForUrl(std::wstring_view url)
+{
+    const std::wstring_view origin = L"http://varenko.localhost/varenko/";
+    if (!StartsWithNoCase(url, origin)) return std::nullopt;
+    std::wstring_view path = url.substr(origin.size());
+    path = path.substr(0, path.find_first_of(L"?#"));
+    if (path == L"UI" || path == L"UI/") return std::wstring(L"index.html");
+    if (path.substr(0, 3) == L"UI/") path.remove_prefix(3);
+    if (!IsPlainName(path)) return std::nullopt;
+    return std::wstring(path);
+}
+
+const wchar_t* MimeTypeFor(std::wstring_view fileName)
+{
+    for (const MimeEntry& entry : kMimeTypes) {
+        if (EndsWith(fileName, entry.extension)) return entry.type;
+    }
+    return L"application/octet-stream";
+}
