@@ -1,0 +1,26 @@
+// Outside the program's window there is no native window.external.JsonCommand. There, this
+// stand-in takes its place and sends each request to the page relay (tools/page-relay.py), which
+// hands it to the same command engine. The call stays synchronous, as the page expects.
+(function () {
+  var external = window.external;
+  if (external && typeof external.JsonCommand !== 'undefined') return;
+
+  function jsonCommand(text) {
+    var request = new XMLHttpRequest();
+    request.open('POST', '/varenko/command', false);
+    request.setRequestHeader('Content-Type', 'application/json; charset=utf-8');
+    // The engine reads one request per line. Outside strings a line break is only white space,
+    // and inside them JSON allows none, so a space keeps the meaning.
+    request.send(String(text).replace(/[\r\n]/g, ' '));
+    if (request.status !== 200) {
+      // The engine died or refused the text: the page sees what a failed native call gives.
+      if (window.console) window.console.error('command relay: ' + request.status + ' ' + request.responseText);
+      return undefined;
+    }
+    var line = JSON.parse(request.responseText);
+    // No "answer" is what the native call does for a request that is not JSON or failed inside.
+    return typeof line.answer === 'string' ? line.answer : undefined;
+  }
+
+  window.external = { JsonCommand: jsonCommand };
+})();
