@@ -65,6 +65,20 @@ std::optional<std::wstring> PageFileForUrl(std::wstring_view url)
     return std::wstring(path);
 }
 
+std::wstring PageResourceName(std::wstring_view fileName)
+{
+    std::wstring name = L"PAGE_";
+    for (const wchar_t c : fileName) {
+        if (c >= L'a' && c <= L'z')
+            name += static_cast<wchar_t>(c - L'a' + L'A');
+        else if ((c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9'))
+            name += c;
+        else
+            name += L'_';
+    }
+    return name;
+}
+
 const wchar_t* MimeTypeFor(std::wstring_view fileName)
 {
     for (const MimeEntry& entry : kMimeTypes) {

@@ -12,5 +12,10 @@ constexpr const wchar_t* kPageUrl = L"http://varenko.localhost/varenko/UI";
 // when the address is not one of the page's.
 std::optional<std::wstring> PageFileForUrl(std::wstring_view url);
 
+// The resource name a page file is embedded under: "PAGE_" and the file name in upper case with
+// every character other than a letter or digit as '_' ("app.js" is PAGE_APP_JS). Resource
+// scripts join adjacent quoted names, so the names are plain identifiers.
+std::wstring PageResourceName(std::wstring_view fileName);
+
 // The MIME type a page file is served with.
 const wchar_t* MimeTypeFor(std::wstring_view fileName);

@@ -125,7 +125,7 @@ private:
 bool ReadPageResource(const std::wstring& name, std::string& bytes)
 {
     const HMODULE module = GetModuleHandleW(nullptr);
-    const HRSRC resource = FindResourceW(module, name.c_str(), RT_RCDATA);
+    const HRSRC resource = FindResourceW(module, PageResourceName(name).c_str(), RT_RCDATA);
     if (!resource) return false;
     const HGLOBAL loaded = LoadResource(module, resource);
     const void* data = loaded ? LockResource(loaded) : nullptr;
