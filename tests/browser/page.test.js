@@ -1,0 +1,361 @@
+// The page in headless Chromium, its commands carried out by the real command engine through the
+// page relay: files are made in a temporary folder, handed to the page as dropped files, shown,
+// edited and saved, and the results checked on disk.
+'use strict';
+const test = require('node:test');
+const assert = require('node:assert');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+const { chromium } = require('playwright-core');
+
+const pageUrl = process.env.VARENKO_PAGE_URL;
+const skip = pageUrl ? false : 'needs the page relay: run scripts/browser-tests.sh';
+const MIXED = '(different values)';
+// Saving waits 100 ms per command inside the engine, and Wine is slow to start a file operation.
+const SAVE_TIMEOUT = 60000;
+
+let browser;
+test.before(async () => {
+  if (skip) return;
+  browser = await chromium.launch({ executablePath: process.env.CHROMIUM || '/usr/bin/chromium', headless: true });
+});
+test.after(async () => {
+  if (browser) await browser.close();
+});
+
+// Wine shows the Linux root as drive Z:.
+function winPath(linuxPath) {
+  return 'Z:' + linuxPath.replace(/\//g, '\\');
+}
+
+// The engine's date-time text; the tests run with TZ=UTC0, so local time is UTC.
+function dateTimeText(date) {
+  const two = (n) => String(n).padStart(2, '0');
+  return `${date.getUTCFullYear()}:${two(date.getUTCMonth() + 1)}:${two(date.getUTCDate())} ` +
+    `${two(date.getUTCHours())}:${two(date.getUTCMinutes())}:${two(date.getUTCSeconds())}`;
+}
+
+function utc(text) {
+  const [y, mo, d, h, mi, s] = text.split(/[: ]/).map(Number);
+  return new Date(Date.UTC(y, mo - 1, d, h, mi, s));
+}
+
+// Makes a folder of files: name -> { text, mtime, atime, mode }. Returns the folder and the paths.
+function makeFolder(t, files) {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'varenko-page-'));
+  t.after(() => {
+    for (const name of fs.readdirSync(dir)) fs.chmodSync(path.join(dir, name), 0o644);
+    fs.rmSync(dir, { recursive: true, force: true });
+  });
+  const paths = {};
+  for (const [name, spec] of Object.entries(files)) {
+    const file = path.join(dir, name);
+    fs.writeFileSync(file, spec.text || `contents of ${name}\n`);
+    const mtime = utc(spec.mtime || '2015:06:07 08:09:10');
+    fs.utimesSync(file, spec.atime ? utc(spec.atime) : mtime, mtime);
+    if (spec.mode !== undefined) fs.chmodSync(file, spec.mode);
+    paths[name] = file;
+  }
+  return { dir, paths };
+}
+
+// Reads a file without moving its access time, so that looking does not change what is checked.
+function readUntouched(file) {
+  const fd = fs.openSync(file, fs.constants.O_RDONLY | fs.constants.O_NOATIME);
+  try {
+    return fs.readFileSync(fd);
+  } finally {
+    fs.closeSync(fd);
+  }
+}
+
+// Everything a save could change in a folder, file by file.
+function snapshot(dir) {
+  const state = {};
+  for (const name of fs.readdirSync(dir).sort()) {
+    const file = path.join(dir, name);
+    const stat = fs.statSync(file);
+    state[name] = { bytes: readUntouched(file).toString('base64'), mtimeMs: stat.mtimeMs, atimeMs: stat.atimeMs, mode: stat.mode };
+  }
+  return state;
+}
+
+// Compares a folder with its earlier snapshot, where `changed` gives, per file name, the members
+// that were meant to change and their new values.
+function assertOnlyChanged(dir, before, changed) {
+  const after = snapshot(dir);
+  assert.deepEqual(Object.keys(after), Object.keys(before).filter((name) => !(changed[name] && changed[name].gone)),
+    'the files in the folder');
+  for (const name of Object.keys(after)) {
+    const expected = Object.assign({}, before[name], changed[name] || {});
+    assert.deepEqual(after[name], expected, name);
+  }
+}
+
+async function openPage(t) {
+  const context = await browser.newContext();
+  t.after(() => context.close());
+  const page = await context.newPage();
+  const commands = [];
+  const errors = [];
+  page.on('request', (request) => {
+    if (request.method() === 'POST' && new URL(request.url()).pathname === '/varenko/command') {
+      let body = request.postData();
+      try {
+        body = JSON.parse(body);
+      } catch (error) {
+        // Not JSON: kept as the text it is.
+      }
+      commands.push(body);
+    }
+  });
+  page.on('pageerror', (error) => errors.push(String(error)));
+  await page.goto(pageUrl, { waitUntil: 'load' });
+  t.after(() => assert.deepEqual(errors, [], 'script errors on the page'));
+  return { page, commands };
+}
+
+function rowSelector(winName) {
+  return `#file-list .file-row[data-path=${JSON.stringify(winName)}]`;
+}
+
+async function addFiles(page, linuxPaths) {
+  const list = linuxPaths.map(winPath);
+  await page.evaluate((names) => onAddFiles(JSON.stringify(names)), list);
+  for (const name of list) await page.locator(rowSelector(name)).waitFor();
+}
+
+async function selectedPaths(page) {
+  return page.$$eval('#file-list .file-row.selected', (rows) => rows.map((row) => row.getAttribute('data-path')).sort());
+}
+
+async function selectOnly(page, linuxPath) {
+  await page.locator(rowSelector(winPath(linuxPath))).click();
+  assert.deepEqual(await selectedPaths(page), [winPath(linuxPath)], 'a click selects that row alone');
+}
+
+async function selectAll(page, linuxPaths) {
+  await page.locator(rowSelector(winPath(linuxPaths[0]))).click();
+  await page.keyboard.press('Control+A');
+  assert.deepEqual(await selectedPaths(page), linuxPaths.map(winPath).sort(), 'Ctrl+A selects every row');
+}
+
+// The state of a field once the page has shown the selection: waits for the expected state and
+// reports the one there is when it never comes.
+async function expectField(page, selector, expected) {
+  const read = (sel) => {
+    const input = document.querySelector(sel);
+    if (!input) return null;
+    const state = { value: input.value, mixed: input.classList.contains('mixed') };
+    if (input.type === 'checkbox') return { checked: input.checked, indeterminate: input.indeterminate };
+    if (state.mixed) state.placeholder = input.placeholder;
+    return state;
+  };
+  const matches = (actual) => actual !== null && Object.keys(expected).every((key) => actual[key] === expected[key]);
+  try {
+    await page.waitForFunction(([sel, want, readText]) => {
+      // eslint-disable-next-line no-new-func
+      const actual = new Function('return ' + readText)()(sel);
+      return actual !== null && Object.keys(want).every((key) => actual[key] === want[key]);
+    }, [selector, expected, read.toString()], { timeout: 10000 });
+  } catch (error) {
+    if (!/Timeout/.test(String(error))) throw error;
+  }
+  const actual = await page.evaluate(([sel, readText]) => new Function('return ' + readText)()(sel), [selector, read.toString()]);
+  if (!matches(actual)) assert.deepEqual(actual, expected, selector);
+}
+
+const attributeBox = (letter) => `#props-panel input.attr[data-letter="${letter}"]`;
+
+async function editField(page, selector, text) {
+  await page.fill(selector, text);
+  await page.press(selector, 'Tab');
+  assert.ok(await page.$eval(selector, (input) => input.classList.contains('edited')), `${selector} is marked edited`);
+}
+
+// Clicks Save and waits for the summary; returns every text the status showed on the way.
+async function save(page) {
+  await page.evaluate(() => {
+    const box = document.getElementById('status');
+    window.__statusTexts = [];
+    window.__statusObserver = new MutationObserver((records) => {
+      for (const record of records) {
+        if (record.type === 'characterData') window.__statusTexts.push(record.target.data);
+        for (const node of record.addedNodes || []) window.__statusTexts.push(node.textContent);
+      }
+    });
+    window.__statusObserver.observe(box, { childList: true, characterData: true, subtree: true });
+  });
+  await page.click('#save');
+  try {
+    await page.waitForFunction(() => /Saved/.test(document.getElementById('status').textContent), null, { timeout: SAVE_TIMEOUT });
+  } catch (error) {
+    assert.fail(`no "Saved" summary; the status shows "${await page.textContent('#status')}"`);
+  }
+  return page.evaluate(() => {
+    window.__statusObserver.disconnect();
+    return { texts: window.__statusTexts, final: document.getElementById('status').textContent };
+  });
+}
+
+async function failures(page) {
+  return page.$$eval('#failures .failure', (items) => items.map((item) => ({
+    path: item.querySelector('.failure-path').textContent,
+    error: item.querySelector('.failure-error').textContent,
+  })));
+}
+
+test('window.external.JsonCommand reaches the engine and gives no value for a text that is not JSON', { skip }, async (t) => {
+  const { page } = await openPage(t);
+  const result = await page.evaluate(() => {
+    const notJson = window.external.JsonCommand('not json');
+    return { version: window.external.JsonCommand('{"cmd":"getappver"}'), notJson: typeof notJson };
+  });
+  assert.match(result.version, /^\d+\.\d+\.\d+\.\d+$/);
+  assert.equal(result.notJson, 'undefined');
+});
+
+test('the page sends the four property lists as JSON texts before it reads any file', { skip }, async (t) => {
+  const { dir, paths } = makeFolder(t, { 'one.txt': {} });
+  const { page, commands } = await openPage(t);
+  await addFiles(page, [paths['one.txt']]);
+  await selectOnly(page, paths['one.txt']);
+  await expectField(page, '#prop-modifytime', { value: '2015:06:07 08:09:10' });
+  const firstRead = commands.findIndex((c) => String(c.cmd).toLowerCase() === 'getprops');
+  assert.ok(firstRead >= 0, 'the page read the file');
+  const lists = commands.slice(0, firstRead).filter((c) => String(c.cmd).toLowerCase() === 'initproplist');
+  assert.deepEqual(lists.map((c) => c.cat).sort(), ['avi', 'doc', 'exif', 'media']);
+  for (const list of lists) {
+    assert.equal(typeof list.props, 'string', `the ${list.cat} list travels as text`);
+    JSON.parse(list.props);
+  }
+  assert.ok(dir);
+});
+
+test('the file tab shows each file\'s times and attributes as they are on disk', { skip }, async (t) => {
+  const atime = '2021:05:06 07:08:09';
+  const { paths } = makeFolder(t, {
+    'plain.txt': { mtime: '2020:01:02 03:04:05', atime },
+    'locked.txt': { mtime: '2019:11:12 13:14:15', atime, mode: 0o444 },
+    '.hidden.txt': { mtime: '2018:12:31 23:59:59', atime },
+  });
+  const { page } = await openPage(t);
+  const all = Object.values(paths);
+  await addFiles(page, all);
+
+  for (const [name, file] of Object.entries(paths)) {
+    await selectOnly(page, file);
+    const stat = fs.statSync(file);
+    await expectField(page, '#prop-modifytime', { value: dateTimeText(stat.mtime), mixed: false });
+    await expectField(page, '#prop-accesstime', { value: dateTimeText(stat.atime), mixed: false });
+    // Linux keeps no creation time of its own: Wine makes one up, so the engine's word is the truth.
+    const created = await page.evaluate((n) => JSON.parse(window.external.JsonCommand(
+      JSON.stringify({ cmd: 'getprops', name: n, allprops: false }))).createtime, winPath(file));
+    await expectField(page, '#prop-createtime', { value: created, mixed: false });
+    await expectField(page, attributeBox('R'), { checked: (stat.mode & 0o222) === 0, indeterminate: false });
+    await expectField(page, attributeBox('H'), { checked: name.startsWith('.'), indeterminate: false });
+  }
+
+  // Together: what they share is shown, what differs is marked.
+  await selectAll(page, all);
+  await expectField(page, '#prop-modifytime', { value: '', mixed: true, placeholder: MIXED });
+  await expectField(page, '#prop-accesstime', { value: atime, mixed: false });
+  await expectField(page, attributeBox('R'), { indeterminate: true });
+  await expectField(page, attributeBox('H'), { indeterminate: true });
+});
+
+test('a new modified time is saved to every selected file and to nothing else', { skip }, async (t) => {
+  const { dir, paths } = makeFolder(t, {
+    'a.txt': { mtime: '2010:01:01 00:00:01', atime: '2011:01:01 00:00:00' },
+    'b.txt': { mtime: '2012:02:02 10:20:30', atime: '2011:01:01 00:00:00' },
+    'c.txt': { mtime: '2014:03:04 05:06:07', atime: '2011:01:01 00:00:00' },
+    'sibling.txt': { mtime: '2013:01:01 00:00:00' },
+  });
+  const { page, commands } = await openPage(t);
+  const chosen = [paths['a.txt'], paths['b.txt'], paths['c.txt']];
+  await addFiles(page, chosen);
+  await selectAll(page, chosen);
+  await expectField(page, '#prop-modifytime', { mixed: true });
+  const before = snapshot(dir);
+
+  const newTime = '2019:02:03 04:05:06';
+  await editField(page, '#prop-modifytime', newTime);
+  const sent = commands.length;
+  const { texts, final } = await save(page);
+
+  assert.ok(texts.some((text) => /Saving \d of 3/.test(text)), `progress shown: ${JSON.stringify(texts)}`);
+  assert.match(final, /Saved/);
+  assert.deepEqual(await failures(page), []);
+  const writes = commands.slice(sent).filter((c) => String(c.cmd).toLowerCase() === 'setprops');
+  assert.deepEqual(writes.map((c) => [c.filename, c.cat]).sort(), chosen.map((p) => [winPath(p), 'datetime']).sort(),
+    'one datetime write per selected file');
+  const mtimeMs = utc(newTime).getTime();
+  assertOnlyChanged(dir, before, { 'a.txt': { mtimeMs }, 'b.txt': { mtimeMs }, 'c.txt': { mtimeMs } });
+  // The page shows what is now on disk.
+  await expectField(page, '#prop-modifytime', { value: newTime, mixed: false });
+});
+
+test('checking read-only and saving makes the file read-only on disk', { skip }, async (t) => {
+  const { dir, paths } = makeFolder(t, { 'r.txt': { mode: 0o644 }, 'other.txt': {} });
+  const { page } = await openPage(t);
+  await addFiles(page, [paths['r.txt'], paths['other.txt']]);
+  await selectOnly(page, paths['r.txt']);
+  await expectField(page, attributeBox('R'), { checked: false, indeterminate: false });
+  const before = snapshot(dir);
+
+  await page.locator(attributeBox('R')).check();
+  const { final } = await save(page);
+
+  assert.match(final, /Saved/);
+  assert.deepEqual(await failures(page), []);
+  const mode = fs.statSync(paths['r.txt']).mode;
+  assert.equal(mode & 0o222, 0, `write permission bits cleared (mode ${mode.toString(8)})`);
+  assertOnlyChanged(dir, before, { 'r.txt': { mode } });
+  await expectField(page, attributeBox('R'), { checked: true, indeterminate: false });
+});
+
+test('a file deleted after it was added is reported while the others are saved', { skip }, async (t) => {
+  const { dir, paths } = makeFolder(t, {
+    'a.txt': { mtime: '2010:01:01 00:00:01' },
+    'gone.txt': { mtime: '2011:01:01 00:00:01' },
+    'c.txt': { mtime: '2012:01:01 00:00:01' },
+  });
+  const { page } = await openPage(t);
+  const chosen = [paths['a.txt'], paths['gone.txt'], paths['c.txt']];
+  await addFiles(page, chosen);
+  await selectAll(page, chosen);
+  await expectField(page, '#prop-modifytime', { mixed: true });
+  fs.unlinkSync(paths['gone.txt']);
+  const before = snapshot(dir);
+
+  const newTime = '2020:01:31 13:45:00';
+  await editField(page, '#prop-modifytime', newTime);
+  const { final } = await save(page);
+
+  assert.match(final, /Saved/);
+  const reported = await failures(page);
+  assert.equal(reported.length, 1, JSON.stringify(reported));
+  assert.equal(reported[0].path, winPath(paths['gone.txt']));
+  assert.match(reported[0].error, /file open failed, error: 2\b/);
+  const mtimeMs = utc(newTime).getTime();
+  assertOnlyChanged(dir, before, { 'a.txt': { mtimeMs }, 'c.txt': { mtimeMs } });
+});
+
+test('revert discards an edit without writing anything', { skip }, async (t) => {
+  const { dir, paths } = makeFolder(t, { 'keep.txt': { mtime: '2016:04:05 06:07:08' } });
+  const { page, commands } = await openPage(t);
+  await addFiles(page, [paths['keep.txt']]);
+  await selectOnly(page, paths['keep.txt']);
+  await expectField(page, '#prop-modifytime', { value: '2016:04:05 06:07:08' });
+  const before = snapshot(dir);
+
+  await editField(page, '#prop-modifytime', '2001:01:01 01:01:01');
+  const sent = commands.length;
+  await page.click('#revert');
+
+  await expectField(page, '#prop-modifytime', { value: '2016:04:05 06:07:08', mixed: false });
+  assert.ok(!(await page.$eval('#prop-modifytime', (input) => input.classList.contains('edited'))), 'no longer edited');
+  assert.deepEqual(commands.slice(sent).filter((c) => String(c.cmd).toLowerCase() === 'setprops'), []);
+  assertOnlyChanged(dir, before, {});
+});
