@@ -1,5 +1,7 @@
 #include "JsonText.h"
 
+#include "TextConvert.h"
+
 #include <cjson/cJSON.h>
 
 #include <cfloat>
@@ -110,25 +112,6 @@ private:
         return true;
     }
 
-    static void AppendCodePoint(std::string& out, unsigned cp)
-    {
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
-
     // \uXXXX, with a following escaped low surrogate joining a high one. A surrogate that
     // cannot be paired becomes U+FFFD, as an unpaired one in the request text does.
     bool ParseUnicodeEscape(std::string& out)
@@ -140,12 +123,12 @@ private:
             pos_ += 2;
             unsigned low;
             if (ParseHex4(low) && low >= 0xDC00 && low <= 0xDFFF) {
-                AppendCodePoint(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
                 return true;
             }
             pos_ = save;
         }
-        AppendCodePoint(out, (unit >= 0xD800 && unit <= 0xDFFF) ? 0xFFFD : unit);
+        AppendUtf8(out, (unit >= 0xD800 && unit <= 0xDFFF) ? 0xFFFD : unit);
         return true;
     }
 
