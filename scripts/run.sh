@@ -8,43 +8,20 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/scripts/setup.sh"
 . "$root/scripts/wine-env.sh"
+. "$root/scripts/lib.sh"
+install_debian_packages chromium
 wine_start
 
-as_root() {
-  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
-}
-
-if ! command -v chromium >/dev/null 2>&1; then
-  echo "== installing chromium"
-  as_root apt-get update -qq
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends chromium >/dev/null
-fi
-
-relay_pid=
-relay_out="$root/build/page-relay.out"
 stop_all() {
-  if [ -n "$relay_pid" ]; then
-    kill "$relay_pid" 2>/dev/null || true
-    wait "$relay_pid" 2>/dev/null || true
-  fi
+  stop_relay
   wine_stop
 }
 trap stop_all EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-python3 "$root/tools/page-relay.py" 0 >"$relay_out" &
-relay_pid=$!
-
-# The relay's first line names its address once it listens (Wine's first start can take a while).
-url=
-for _ in $(seq 1 600); do
-  url=$(sed -n '1s/^Varenko page at //p' "$relay_out" 2>/dev/null)
-  [ -n "$url" ] && break
-  kill -0 "$relay_pid" 2>/dev/null || { echo "the page relay did not start" >&2; exit 1; }
-  sleep 0.1
-done
-[ -n "$url" ] || { echo "the page relay did not answer" >&2; exit 1; }
+start_relay "$root/build/bin/varenko-cmd.exe"
+url=$relay_url
 
 if [ -n "${DISPLAY:-}" ]; then
   echo "== Varenko page at $url"

@@ -11,23 +11,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 say() { printf '== %s\n' "$*"; }
 
-as_root() {
-  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
-}
-
-packages=(cmake ninja-build dpkg-dev g++-mingw-w64-x86-64-posix mingw-w64-tools
-          wine wine64 xvfb xauth libgtest-dev libutfcpp-dev)
-
-install_packages() {
-  local missing=()
-  for p in "${packages[@]}"; do
-    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-  done
-  [ ${#missing[@]} -eq 0 ] && return 0
-  say "installing ${missing[*]}"
-  as_root apt-get update -qq
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-}
+. "$root/scripts/lib.sh"
 
 # Source packages come from the machine's own Debian mirrors, through a private apt
 # configuration so that the system's sources stay untouched.
@@ -78,7 +62,8 @@ build_dep() {
   rm -rf "$third/build-$name"
 }
 
-install_packages
+install_debian_packages cmake ninja-build dpkg-dev g++-mingw-w64-x86-64-posix mingw-w64-tools \
+  wine wine64 xvfb xauth libgtest-dev libutfcpp-dev
 
 CJSON_VERSION=1.7.15
 TAGLIB_VERSION=1.13
