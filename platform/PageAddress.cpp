@@ -13,9 +13,11 @@ bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix)
     return true;
 }
 
-bool EndsWith(std::wstring_view text, std::wstring_view suffix)
+// File extensions, like file names on Windows, ignore letter case.
+bool EndsWithNoCase(std::wstring_view text, std::wstring_view suffix)
 {
-    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+    if (text.size() < suffix.size()) return false;
+    return StartsWithNoCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
 // Page file names are plain relative paths: letters, digits, '.', '-', '_' and '/', no empty,
@@ -59,8 +61,10 @@ std::optional<std::wstring> PageFileForUrl(std::wstring_view url)
     if (!StartsWithNoCase(url, origin)) return std::nullopt;
     std::wstring_view path = url.substr(origin.size());
     path = path.substr(0, path.find_first_of(L"?#"));
-    if (path == L"UI" || path == L"UI/") return std::wstring(L"index.html");
-    if (path.substr(0, 3) == L"UI/") path.remove_prefix(3);
+    // The page's folder name is matched in any case, like the rest of the address before it.
+    if (StartsWithNoCase(path, L"UI") && (path.size() == 2 || (path.size() == 3 && path[2] == L'/')))
+        return std::wstring(L"index.html");
+    if (StartsWithNoCase(path, L"UI/")) path.remove_prefix(3);
     if (!IsPlainName(path)) return std::nullopt;
     return std::wstring(path);
 }
@@ -82,7 +86,7 @@ std::wstring PageResourceName(std::wstring_view fileName)
 const wchar_t* MimeTypeFor(std::wstring_view fileName)
 {
     for (const MimeEntry& entry : kMimeTypes) {
-        if (EndsWith(fileName, entry.extension)) return entry.type;
+        if (EndsWithNoCase(fileName, entry.extension)) return entry.type;
     }
     return L"application/octet-stream";
 }

@@ -40,10 +40,8 @@ public:
         if (!url || !sink) return E_INVALIDARG;
         const auto name = PageFileForUrl(url);
         if (!name) return INET_E_USE_DEFAULT_PROTOCOLHANDLER;
-        if (!reader_(*name, bytes_)) {
-            sink->ReportResult(INET_E_RESOURCE_NOT_FOUND, 404, nullptr);
-            return INET_E_RESOURCE_NOT_FOUND;
-        }
+        // A failed Start reports its status by its result alone.
+        if (!reader_(*name, bytes_)) return INET_E_RESOURCE_NOT_FOUND;
         position_ = 0;
         const ULONG size = static_cast<ULONG>(bytes_.size());
         sink->ReportProgress(BINDSTATUS_VERIFIEDMIMETYPEAVAILABLE, MimeTypeFor(*name));
