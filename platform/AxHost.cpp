@@ -16,7 +16,7 @@ constexpr const wchar_t* kHostLicClass = L"AtlAxWinLic120";
 
 // The site the control talks to. Reference counted, since the control holds it; the host window
 // holds one reference from WM_CREATE to WM_DESTROY.
-class AxSite : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame {
+class AxSite : public ComObject<AxSite, IOleClientSite, IOleInPlaceSite, IOleInPlaceFrame> {
 public:
     explicit AxSite(HWND host) : host_(host) {}
 
@@ -59,7 +59,7 @@ public:
     }
 
     // IUnknown
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    HRESULT QueryOwnInterface(REFIID iid, void** out)
     {
         static const InterfaceEntry<AxSite> table[] = {
             {&IID_IUnknown, [](AxSite* s) -> IUnknown* { return static_cast<IOleClientSite*>(s); }},
@@ -69,16 +69,7 @@ public:
             {&IID_IOleInPlaceUIWindow, [](AxSite* s) -> IUnknown* { return static_cast<IOleInPlaceFrame*>(s); }},
             {&IID_IOleInPlaceFrame, [](AxSite* s) -> IUnknown* { return static_cast<IOleInPlaceFrame*>(s); }},
         };
-        const HRESULT hr = QueryInterfaceFromTable(this, table, iid, out);
-        if (SUCCEEDED(hr)) AddRef();
-        return hr;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        const ULONG count = InterlockedDecrement(&references_);
-        if (count == 0) delete this;
-        return count;
+        return QueryInterfaceFromTable(this, table, iid, out);
     }
 
     // IOleClientSite
@@ -146,11 +137,10 @@ public:
     STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
 
 private:
-    virtual ~AxSite() = default;
+    ~AxSite() override = default;
 
     HWND host_;
     ComPtr<IOleObject> control_;
-    LONG references_ = 1;
 };
 
 AxSite* SiteOf(HWND host)

@@ -21,3 +21,30 @@ HRESULT QueryInterfaceFromTable(Object* object, const InterfaceEntry<Object> (&t
     *out = nullptr;
     return E_NOINTERFACE;
 }
+
+// A reference-counted COM object made on the heap. The derived class lists its interfaces in
+// QueryOwnInterface (a table for QueryInterfaceFromTable); this base adds the reference that
+// QueryInterface hands out and deletes the object when the last reference is released.
+template <typename Derived, typename... Interfaces> class ComObject : public Interfaces... {
+public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        const HRESULT hr = static_cast<Derived*>(this)->QueryOwnInterface(iid, out);
+        if (SUCCEEDED(hr)) AddRef();
+        return hr;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        const ULONG count = InterlockedDecrement(&references_);
+        if (count == 0) delete this;
+        return count;
+    }
+
+protected:
+    ComObject() = default;
+    virtual ~ComObject() = default;
+
+private:
+    LONG references_ = 1;
+};

@@ -12,27 +12,18 @@ namespace {
 // Our own class identifier for the registration; nothing is written to the registry.
 constexpr CLSID kPageProtocolClsid = {0x6f1f8a52, 0x3b1e, 0x4c8e, {0x9a, 0x61, 0x2d, 0x4b, 0x7e, 0x10, 0x5c, 0x33}};
 
-class PageProtocol : public IInternetProtocol {
+class PageProtocol : public ComObject<PageProtocol, IInternetProtocol> {
 public:
     explicit PageProtocol(PageFileReader reader) : reader_(reader ? reader : ReadPageResource) {}
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    HRESULT QueryOwnInterface(REFIID iid, void** out)
     {
         static const InterfaceEntry<PageProtocol> table[] = {
             {&IID_IUnknown, [](PageProtocol* p) -> IUnknown* { return p; }},
             {&IID_IInternetProtocolRoot, [](PageProtocol* p) -> IUnknown* { return p; }},
             {&IID_IInternetProtocol, [](PageProtocol* p) -> IUnknown* { return p; }},
         };
-        const HRESULT hr = QueryInterfaceFromTable(this, table, iid, out);
-        if (SUCCEEDED(hr)) AddRef();
-        return hr;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        const ULONG count = InterlockedDecrement(&references_);
-        if (count == 0) delete this;
-        return count;
+        return QueryInterfaceFromTable(this, table, iid, out);
     }
 
     STDMETHODIMP Start(LPCWSTR url, IInternetProtocolSink* sink, IInternetBindInfo*, DWORD, HANDLE_PTR) override
@@ -69,34 +60,24 @@ public:
     STDMETHODIMP UnlockRequest() override { return S_OK; }
 
 private:
-    virtual ~PageProtocol() = default;
+    ~PageProtocol() override = default;
 
     PageFileReader reader_;
     std::string bytes_;
     size_t position_ = 0;
-    LONG references_ = 1;
 };
 
-class PageProtocolFactory : public IClassFactory {
+class PageProtocolFactory : public ComObject<PageProtocolFactory, IClassFactory> {
 public:
     explicit PageProtocolFactory(PageFileReader reader) : reader_(reader) {}
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    HRESULT QueryOwnInterface(REFIID iid, void** out)
     {
         static const InterfaceEntry<PageProtocolFactory> table[] = {
             {&IID_IUnknown, [](PageProtocolFactory* f) -> IUnknown* { return f; }},
             {&IID_IClassFactory, [](PageProtocolFactory* f) -> IUnknown* { return f; }},
         };
-        const HRESULT hr = QueryInterfaceFromTable(this, table, iid, out);
-        if (SUCCEEDED(hr)) AddRef();
-        return hr;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        const ULONG count = InterlockedDecrement(&references_);
-        if (count == 0) delete this;
-        return count;
+        return QueryInterfaceFromTable(this, table, iid, out);
     }
 
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override
@@ -112,10 +93,9 @@ public:
     STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 
 private:
-    virtual ~PageProtocolFactory() = default;
+    ~PageProtocolFactory() override = default;
 
     PageFileReader reader_;
-    LONG references_ = 1;
 };
 
 } // namespace
