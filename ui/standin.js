@@ -2,8 +2,14 @@
 // stand-in takes its place and sends each request to the page relay (tools/page-relay.py), which
 // hands it to the same command engine. The call stays synchronous, as the page expects.
 (function () {
-  var external = window.external;
-  if (external && typeof external.JsonCommand !== 'undefined') return;
+  // Inside the program's window the host's own object answers; a host object may even refuse to
+  // be looked at, which also means it is the real one.
+  try {
+    var external = window.external;
+    if (external && typeof external.JsonCommand !== 'undefined') return;
+  } catch (e) {
+    return;
+  }
 
   function jsonCommand(text) {
     var request = new XMLHttpRequest();
