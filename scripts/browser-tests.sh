@@ -22,16 +22,7 @@ if [ ! -f "$stamp" ] || [ "$tests/package-lock.json" -nt "$stamp" ]; then
   (cd "$tests" && npm ci --no-audit --no-fund --loglevel=error)
 fi
 
-wine_start
-stop_all() {
-  stop_relay
-  wine_stop
-}
-trap stop_all EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-
-start_relay "${VARENKO_CMD:-$root/build/bin/varenko-cmd.exe}"
+serve_page "${VARENKO_CMD:-$root/build/bin/varenko-cmd.exe}"
 url=$relay_url
 
 echo "== browser tests against $url"

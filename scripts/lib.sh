@@ -43,3 +43,12 @@ stop_relay() {
     relay_pid=
   fi
 }
+
+# Starts Wine and the relay for the rest of the calling script, and stops both when it ends.
+serve_page() {
+  wine_start
+  trap 'stop_relay; wine_stop' EXIT
+  trap 'exit 130' INT
+  trap 'exit 143' TERM
+  start_relay "$1"
+}

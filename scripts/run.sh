@@ -10,17 +10,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 . "$root/scripts/wine-env.sh"
 . "$root/scripts/lib.sh"
 install_debian_packages chromium
-wine_start
-
-stop_all() {
-  stop_relay
-  wine_stop
-}
-trap stop_all EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-
-start_relay "$root/build/bin/varenko-cmd.exe"
+serve_page "$root/build/bin/varenko-cmd.exe"
 url=$relay_url
 
 if [ -n "${DISPLAY:-}" ]; then

@@ -4,6 +4,8 @@
 #include "platform/PageAddress.h"
 #include "platform/PageProtocol.h"
 
+#include "TestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -330,20 +332,6 @@ std::wstring PageFolder()
     return folder + L"\\ui\\";
 }
 
-std::string FileBytes(const std::wstring& path)
-{
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {};
-    std::string bytes;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
-        bytes.append(buffer, read);
-    CloseHandle(file);
-    return bytes;
-}
-
 // Every file below a folder, by its path relative to the page folder with '/' between parts.
 void PageFilesBelow(const std::wstring& folder, const std::wstring& prefix, std::vector<std::wstring>& out)
 {
@@ -363,7 +351,7 @@ void PageFilesBelow(const std::wstring& folder, const std::wstring& prefix, std:
 
 TEST(PageProtocol, ServesTheEmbeddedPageByteForByteAsInTheSourceFolder)
 {
-    const std::string onDisk = FileBytes(PageFolder() + L"index.html");
+    const std::string onDisk = ReadAll(PageFolder() + L"index.html");
     ASSERT_FALSE(onDisk.empty()) << "cannot read ui/index.html below " << VARENKO_SOURCE_DIR;
 
     Protocol protocol(nullptr); // the program's own reader
@@ -390,7 +378,7 @@ TEST(PageProtocol, EmbedsEveryFileOfThePageFolderUnderTheNameItIsAskedFor)
         for (wchar_t& c : diskPath) {
             if (c == L'/') c = L'\\';
         }
-        EXPECT_EQ(embedded, FileBytes(diskPath));
+        EXPECT_EQ(embedded, ReadAll(diskPath));
     }
 }
 
