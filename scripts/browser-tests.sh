@@ -14,6 +14,8 @@ export TZ=UTC0
 
 . "$root/scripts/lib.sh"
 install_debian_packages chromium
+# Node.js comes with the machine; Debian's own serves where it does not.
+command -v node >/dev/null 2>&1 && command -v npm >/dev/null 2>&1 || install_debian_packages nodejs npm
 
 tests="$root/tests/browser"
 stamp="$tests/node_modules/.package-lock.json"
