@@ -394,7 +394,10 @@
 
   function readProps(file) {
     var answer = callJson({ cmd: 'getprops', name: file.path, allprops: true });
-    file.props = answer || { failed: true };
+    // A file whose times cannot be read (gone, or locked away) has nothing to show or share; what
+    // was read of it is kept, so that a save never builds on values it did not see.
+    file.props = answer || {};
+    if (typeof file.props.modifytime !== 'string') { file.props.failed = true; }
     applyBasic(file, answer);
   }
 
@@ -435,8 +438,11 @@
       if (!slot.entry && entry) { slot.entry = entry; }
       slot.seen++;
     }
+    var readable = 0;
     for (var i = 0; i < files.length; i++) {
       var props = files[i].props || {};
+      if (props.failed) { continue; }
+      readable++;
       for (var t = 0; t < TIME_KEYS.length; t++) {
         note('file', TIME_KEYS[t], typeof props[TIME_KEYS[t]] === 'string' ? props[TIME_KEYS[t]] : '');
       }
@@ -458,7 +464,7 @@
       var group = common[CATEGORIES[g]];
       var names = keysOf(group);
       for (var n = 0; n < names.length; n++) {
-        if (group[names[n]].seen < files.length && group[names[n]].value !== '') { group[names[n]].mixed = true; }
+        if (group[names[n]].seen < readable && group[names[n]].value !== '') { group[names[n]].mixed = true; }
       }
     }
     return common;
@@ -724,8 +730,12 @@
       }
       requests.push({ cat: 'datetime', props: times });
     }
-    if (byCategory.attr) {
-      var letters = typeof props.attributes === 'string' ? props.attributes : '';
+    // New attribute letters and a new INFO list are built on what was read; without that, the file
+    // is left alone rather than losing what could not be seen.
+    if (byCategory.attr && (typeof props.attributes !== 'string' || props.attributes === '')) {
+      requests.push({ cat: 'attributes', skipped: 'Its attributes could not be read, so they were not changed' });
+    } else if (byCategory.attr) {
+      var letters = props.attributes;
       var result = '';
       for (var l = 0; l < LETTER_ORDER.length; l++) {
         var letter = LETTER_ORDER.charAt(l);
@@ -738,6 +748,10 @@
       var category = CATEGORIES[c];
       var changed = byCategory[category];
       if (!changed) { continue; }
+      if (props.failed) {
+        requests.push({ cat: category, skipped: 'Its properties could not be read, so they were not changed' });
+        continue;
+      }
       var current = props[category] || {};
       var items = {};
       // The INFO list is written whole, so the file's other items go with the changed ones.
@@ -788,6 +802,11 @@
       var requests = requestsFor(file, edits);
       var ok = true;
       for (var r = 0; r < requests.length; r++) {
+        if (requests[r].skipped) {
+          ok = false;
+          fail(file, requests[r].skipped);
+          continue;
+        }
         var request = { cmd: 'setprops', filename: file.path, cat: requests[r].cat, props: requests[r].props };
         var answer = callJson(request);
         if (!answer) {

@@ -342,6 +342,28 @@ test('a file deleted after it was added is reported while the others are saved',
   assertOnlyChanged(dir, before, { 'a.txt': { mtimeMs }, 'c.txt': { mtimeMs } });
 });
 
+test('attributes of a file that could not be read are left alone and reported', { skip }, async (t) => {
+  const { dir, paths } = makeFolder(t, { 'a.txt': { mode: 0o644 }, 'gone.txt': {} });
+  const { page } = await openPage(t);
+  const chosen = [paths['a.txt'], paths['gone.txt']];
+  await addFiles(page, chosen);
+  fs.unlinkSync(paths['gone.txt']);
+  await selectAll(page, chosen);
+  const before = snapshot(dir);
+
+  await page.locator(attributeBox('R')).check();
+  const { final } = await save(page);
+
+  assert.match(final, /Saved/);
+  const reported = await failures(page);
+  assert.equal(reported.length, 1, JSON.stringify(reported));
+  assert.equal(reported[0].path, winPath(paths['gone.txt']));
+  assert.match(reported[0].error, /could not be read/);
+  const mode = fs.statSync(paths['a.txt']).mode;
+  assert.equal(mode & 0o222, 0, `write permission bits cleared (mode ${mode.toString(8)})`);
+  assertOnlyChanged(dir, before, { 'a.txt': { mode } });
+});
+
 test('revert discards an edit without writing anything', { skip }, async (t) => {
   const { dir, paths } = makeFolder(t, { 'keep.txt': { mtime: '2016:04:05 06:07:08' } });
   const { page, commands } = await openPage(t);
