@@ -5,6 +5,7 @@
 #include "bridge/FileCollection.h"
 #include "bridge/JsonWrapper.h"
 #include "platform/AxHost.h"
+#include "platform/Bstr.h"
 #include "platform/PageAddress.h"
 
 #include <gdiplus.h>
@@ -21,11 +22,6 @@ constexpr UINT kStartFailedMessage = WM_APP + 1;
 bool IsOwnAddress(const std::wstring& url)
 {
     return url == L"about:blank" || PageFileForUrl(url).has_value();
-}
-
-BSTR MakeBstr(const std::wstring& text)
-{
-    return SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
 }
 
 } // namespace
@@ -64,11 +60,9 @@ HWND UIWindow::Create()
 bool UIWindow::IsShowingPage() const
 {
     if (!browser_) return false;
-    BSTR url = nullptr;
-    if (FAILED(browser_->get_LocationURL(&url)) || !url) return false;
-    const bool page = PageFileForUrl(std::wstring(url, SysStringLen(url))).has_value();
-    SysFreeString(url);
-    return page;
+    Bstr url;
+    if (FAILED(browser_->get_LocationURL(url.Put())) || !url.Get()) return false;
+    return PageFileForUrl(url.Text()).has_value();
 }
 
 float UIWindow::DpiScale()
@@ -127,9 +121,8 @@ LRESULT UIWindow::OnCreate(WPARAM, LPARAM)
     browser_->put_Silent(VARIANT_TRUE);
     events_.Connect(browser_.Get());
     SetTimer(Handle(), kLoadTimer, loadTimeoutMs_, nullptr);
-    BSTR blank = MakeBstr(L"about:blank");
-    browser_->Navigate(blank, nullptr, nullptr, nullptr, nullptr);
-    SysFreeString(blank);
+    const Bstr blank(L"about:blank");
+    browser_->Navigate(blank.Get(), nullptr, nullptr, nullptr, nullptr);
     return 0;
 }
 
@@ -144,9 +137,8 @@ void UIWindow::OnDocumentComplete()
 {
     if (!handler_.IsAttached()) {
         handler_.AttachToBrowser(browser_.Get(), Handle());
-        BSTR page = MakeBstr(kPageUrl);
-        browser_->Navigate(page, nullptr, nullptr, nullptr, nullptr);
-        SysFreeString(page);
+        const Bstr page(kPageUrl);
+        browser_->Navigate(page.Get(), nullptr, nullptr, nullptr, nullptr);
         ShowWindow(host_, SW_SHOW);
     } else if (!IsWindowVisible(Handle())) {
         KillTimer(Handle(), kLoadTimer);
@@ -225,16 +217,13 @@ std::wstring UIWindow::RunScript(const std::wstring& code)
     ComPtr<IHTMLDocument2> document = documentDispatch.As<IHTMLDocument2>(IID_IHTMLDocument2);
     ComPtr<IHTMLWindow2> window;
     if (!document || FAILED(document->get_parentWindow(window.Put())) || !window) return {};
-    BSTR script = MakeBstr(code);
-    BSTR language = SysAllocString(L"JavaScript");
+    const Bstr script(code);
+    const Bstr language(L"JavaScript");
     VARIANT result;
     VariantInit(&result);
-    const HRESULT hr = window->execScript(script, language, &result);
-    SysFreeString(script);
-    SysFreeString(language);
+    const HRESULT hr = window->execScript(script.Get(), language.Get(), &result);
     std::wstring text;
-    if (SUCCEEDED(hr) && result.vt == VT_BSTR && result.bstrVal)
-        text.assign(result.bstrVal, SysStringLen(result.bstrVal));
+    if (SUCCEEDED(hr) && result.vt == VT_BSTR) text = BstrText(result.bstrVal);
     VariantClear(&result);
     return text;
 }

@@ -3,6 +3,7 @@
 #include "../platform/ComError.h"
 #include "../platform/UniqueHandle.h"
 #include "JsonWrapper.h"
+#include "TextConvert.h"
 
 #include <cwctype>
 #include <ctime>
@@ -30,16 +31,6 @@ constexpr const wchar_t* kCreateTime = L"createtime";
 constexpr const wchar_t* kModifyTime = L"modifytime";
 constexpr const wchar_t* kAccessTime = L"accesstime";
 
-std::wstring Trim(const std::wstring& text)
-{
-    size_t first = 0, last = text.size();
-    while (first < last && std::iswspace(text[first]))
-        ++first;
-    while (last > first && std::iswspace(text[last - 1]))
-        --last;
-    return text.substr(first, last - first);
-}
-
 // Local calendar fields to a C time value; the library decides on daylight saving.
 long long LocalFieldsToTime(int year, int month, int day, int hour, int minute, int second)
 {
@@ -64,13 +55,6 @@ std::tm TimeToLocalFields(long long value)
     return fields;
 }
 
-std::wstring MemberText(const JsonWrapper& document, const wchar_t* name)
-{
-    std::wstring text;
-    document.GetMember(name).GetText(text);
-    return text;
-}
-
 std::wstring Format(const wchar_t* format, long long value)
 {
     wchar_t buffer[128];
@@ -82,7 +66,7 @@ std::wstring Format(const wchar_t* format, long long value)
 
 std::optional<std::array<int, 6>> SplitDateTime(const std::wstring& input)
 {
-    std::wstring text = Trim(input);
+    std::wstring text = TrimWhiteSpace(input);
     int colons = 0;
     for (wchar_t& c : text) {
         if (c == L' ' || c == L'-' || c == L'/') c = L':';

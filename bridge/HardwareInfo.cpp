@@ -1,7 +1,10 @@
 #include "HardwareInfo.h"
 
+#include "../platform/Bstr.h"
 #include "../platform/ComError.h"
 #include "../platform/ComPtr.h"
+
+#include "TextConvert.h"
 
 #include <objbase.h>
 #include <wbemcli.h>
@@ -32,21 +35,6 @@ private:
     BSTR strings_[3];
 };
 
-class Bstr {
-public:
-    explicit Bstr(const std::wstring& text) : string_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())))
-    {
-        if (!string_) throw ComError(E_OUTOFMEMORY);
-    }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    ~Bstr() { SysFreeString(string_); }
-    BSTR Get() const { return string_; }
-
-private:
-    BSTR string_;
-};
-
 class Variant {
 public:
     Variant() { VariantInit(&value_); }
@@ -58,11 +46,6 @@ public:
 private:
     VARIANT value_;
 };
-
-std::wstring Text(BSTR string)
-{
-    return std::wstring(string ? string : L"", SysStringLen(string));
-}
 
 // The value of a property when it is a present value of the given CIM type.
 bool ReadProperty(IWbemClassObject* object, const wchar_t* name, CIMTYPE wanted, Variant& value)
@@ -77,19 +60,8 @@ bool ReadString(IWbemClassObject* object, const wchar_t* name, std::wstring& tex
     Variant value;
     if (!ReadProperty(object, name, CIM_STRING, value)) return false;
     ThrowIfFailed(VariantChangeType(value.Get(), value.Get(), 0, VT_BSTR));
-    text = Text(value.Get()->bstrVal);
+    text = BstrText(value.Get()->bstrVal);
     return true;
-}
-
-std::wstring Trimmed(const std::wstring& text)
-{
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && std::iswspace(text[begin]))
-        ++begin;
-    while (end > begin && std::iswspace(text[end - 1]))
-        --end;
-    return text.substr(begin, end - begin);
 }
 
 // Removable disks and virtual network adapters are not the machine's own hardware.
@@ -128,19 +100,20 @@ std::wstring HardwareInfo::QueryWmi(BSTR nameSpace, BSTR className, BSTR propert
             return result;
         // The process-wide security set at start-up applies; no proxy blanket of its own. A null
         // string is the empty one to COM, but not every WMI provider takes it so.
-        const Bstr resource(Text(nameSpace));
+        const Bstr resource(BstrText(nameSpace));
+        if (!resource.Get()) return result;
         ComPtr<IWbemServices> services;
         if (locator->ConnectServer(resource.Get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, services.Put()) !=
             S_OK)
             return result;
-        const std::wstring clazz = Text(className);
+        const std::wstring clazz = BstrText(className);
         const Bstr language(L"WQL");
         const Bstr query(L"Select * from " + clazz);
         ComPtr<IEnumWbemClassObject> objects;
         if (services->ExecQuery(language.Get(), query.Get(), WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY,
                                 nullptr, objects.Put()) != S_OK)
             return result;
-        const std::wstring property = Text(propertyName);
+        const std::wstring property = BstrText(propertyName);
         for (;;) {
             ComPtr<IWbemClassObject> object;
             ULONG returned = 0;
@@ -148,7 +121,7 @@ std::wstring HardwareInfo::QueryWmi(BSTR nameSpace, BSTR className, BSTR propert
             if (IsLeftOut(object.Get(), clazz)) continue;
             std::wstring value;
             if (!ReadString(object.Get(), property.c_str(), value)) continue;
-            value = Trimmed(value);
+            value = TrimWhiteSpace(value);
             if (value.empty()) continue;
             if (!result.empty()) result += L';';
             result += value;

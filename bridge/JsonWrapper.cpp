@@ -183,6 +183,13 @@ bool JsonWrapper::GetBool(bool& out) const
     }
 }
 
+std::wstring MemberText(const JsonWrapper& document, const wchar_t* name)
+{
+    std::wstring text;
+    document.GetMember(name).GetText(text);
+    return text;
+}
+
 bool JsonWrapper::GetText(std::wstring& out) const
 {
     if (!root_) return false;

@@ -44,3 +44,7 @@ private:
 
     cJSON* root_ = nullptr;
 };
+
+// The text of a member: a string as it is, a number's integer in decimal, true and false as those
+// words; empty text for a missing member, null, an array or an object.
+std::wstring MemberText(const JsonWrapper& document, const wchar_t* name);

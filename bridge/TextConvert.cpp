@@ -1,5 +1,7 @@
 #include "TextConvert.h"
 
+#include <cwctype>
+
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -108,4 +110,14 @@ std::wstring Utf8ToUtf16(std::string_view text)
         }
     }
     return out;
+}
+
+std::wstring TrimWhiteSpace(const std::wstring& text)
+{
+    size_t first = 0, last = text.size();
+    while (first < last && std::iswspace(text[first]))
+        ++first;
+    while (last > first && std::iswspace(text[last - 1]))
+        --last;
+    return text.substr(first, last - first);
 }

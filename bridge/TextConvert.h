@@ -9,3 +9,6 @@ std::string Utf16ToUtf8(std::wstring_view text);
 // Appends one code point (at most U+10FFFF, not a surrogate) as UTF-8.
 void AppendUtf8(std::string& out, char32_t codePoint);
 std::wstring Utf8ToUtf16(std::string_view text);
+
+// The text without the white space (as iswspace classifies it) at either end.
+std::wstring TrimWhiteSpace(const std::wstring& text);

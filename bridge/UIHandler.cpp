@@ -1,5 +1,6 @@
 #include "UIHandler.h"
 
+#include "../platform/Bstr.h"
 #include "../platform/ComPtr.h"
 #include "../platform/ComTable.h"
 #include "AppServices.h"
@@ -10,14 +11,6 @@
 
 namespace {
 
-// The text of a member: a string as is, a number in decimal, true/false as words; else empty.
-std::wstring MemberText(const JsonWrapper& document, const wchar_t* name)
-{
-    std::wstring text;
-    document.GetMember(name).GetText(text);
-    return text;
-}
-
 // Not in mingw-w64's uuid library.
 constexpr IID kIID_ICustomDoc = {0x3050F3F0, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
 
@@ -25,22 +18,6 @@ constexpr IID kIID_ICustomDoc = {0x3050F3F0, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 
 struct SetPropsPause {
     ~SetPropsPause() { Sleep(100); }
 };
-
-// The request text out of the one argument: a string, or a string passed by reference.
-bool ArgumentText(const VARIANT& argument, std::wstring& text)
-{
-    const VARIANT* value = &argument;
-    if (value->vt == (VT_VARIANT | VT_BYREF) && value->pvarVal) value = value->pvarVal;
-    BSTR string;
-    if (value->vt == VT_BSTR)
-        string = value->bstrVal;
-    else if (value->vt == (VT_BSTR | VT_BYREF) && value->pbstrVal)
-        string = *value->pbstrVal;
-    else
-        return false;
-    text.assign(string ? string : L"", SysStringLen(string));
-    return true;
-}
 
 } // namespace
 
@@ -121,7 +98,7 @@ STDMETHODIMP UIHandler::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params
     // No exception may leave a COM method: a command that fails deep inside gives no answer.
     try {
         std::wstring request, answer;
-        if (!ArgumentText(params->rgvarg[0], request)) return S_OK;
+        if (!VariantText(params->rgvarg[0], request)) return S_OK;
         if (!RunRequest(request, answer)) return S_OK;
         if (result) {
             VariantClear(result);

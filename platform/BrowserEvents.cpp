@@ -1,5 +1,6 @@
 #include "BrowserEvents.h"
 
+#include "Bstr.h"
 #include "ComPtr.h"
 #include "ComTable.h"
 
@@ -8,15 +9,12 @@
 
 namespace {
 
-// An event argument as text: a string, or a string behind a VARIANT reference.
+// An event argument as text; empty when it is not a string.
 std::wstring TextOf(const VARIANT& argument)
 {
-    const VARIANT* value = &argument;
-    if (value->vt == (VT_VARIANT | VT_BYREF) && value->pvarVal) value = value->pvarVal;
-    if (value->vt == VT_BSTR && value->bstrVal) return std::wstring(value->bstrVal, SysStringLen(value->bstrVal));
-    if (value->vt == (VT_BSTR | VT_BYREF) && value->pbstrVal && *value->pbstrVal)
-        return std::wstring(*value->pbstrVal, SysStringLen(*value->pbstrVal));
-    return {};
+    std::wstring text;
+    VariantText(argument, text);
+    return text;
 }
 
 void SetCancel(const VARIANT& argument, bool cancel)

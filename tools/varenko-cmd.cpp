@@ -5,6 +5,7 @@
 #include "../bridge/JsonWrapper.h"
 #include "../bridge/TextConvert.h"
 #include "../bridge/UIHandler.h"
+#include "../platform/Bstr.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -34,7 +35,7 @@ std::string RunLine(UIHandler& handler, const std::string& line)
     output.MakeObject();
     output.AddNumber(L"hr", hr);
     if (result.vt == VT_BSTR) {
-        output.AddString(L"answer", std::wstring(result.bstrVal ? result.bstrVal : L"", SysStringLen(result.bstrVal)));
+        output.AddString(L"answer", BstrText(result.bstrVal));
     }
     VariantClear(&result);
     VariantClear(&argument);
