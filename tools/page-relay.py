@@ -44,9 +44,9 @@ def page_file_for_path(path):
         return None
     name = path[len(PREFIX) :]
     name = re.split(r"[?#]", name, maxsplit=1)[0]
-    if name in ("UI", "UI/"):
+    if name.upper() in ("UI", "UI/"):
         return "index.html"
-    if name.startswith("UI/"):
+    if name[:3].upper() == "UI/":
         name = name[3:]
     if not name:
         return None
@@ -154,6 +154,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         self.send_body(200, mime_type_for(name), body, head_only)
 
+    def is_own_page_request(self):
+        """Commands edit the user's files, so only the page served here may send them: any other
+        site the user has open could otherwise post to this port. A cross-site request cannot carry
+        the stand-in's own header without a preflight this server never grants, and the Host and
+        Origin checks turn away pages that reach the port under another name."""
+        if self.headers.get("X-Varenko-Command") != "1":
+            return False
+        port = self.server.server_address[1]
+        own_hosts = ("127.0.0.1:%d" % port, "localhost:%d" % port)
+        if self.headers.get("Host") not in own_hosts:
+            return False
+        origin = self.headers.get("Origin")
+        return origin is None or origin in ["http://" + host for host in own_hosts]
+
     def do_GET(self):
         self.serve_page_file(False)
 
@@ -167,6 +181,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             if length and length.isdigit():
                 self.rfile.read(int(length))
             self.send_error_text(404, "not found")
+            return
+        if not self.is_own_page_request():
+            if length and length.isdigit():
+                self.rfile.read(int(length))
+            self.send_error_text(403, "commands are taken only from the page itself")
             return
         if length is None or not length.isdigit():
             self.send_error_text(411, "length required")

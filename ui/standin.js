@@ -15,6 +15,8 @@
     var request = new XMLHttpRequest();
     request.open('POST', '/varenko/command', false);
     request.setRequestHeader('Content-Type', 'application/json; charset=utf-8');
+    // The relay takes commands only with this header, which other sites cannot send.
+    request.setRequestHeader('X-Varenko-Command', '1');
     // The engine reads one request per line. Outside strings a line break is only white space,
     // and inside them JSON allows none, so a space keeps the meaning.
     request.send(String(text).replace(/[\r\n]/g, ' '));

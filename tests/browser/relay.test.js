@@ -9,10 +9,11 @@ const pageUrl = process.env.VARENKO_PAGE_URL;
 const skip = pageUrl ? false : 'needs the page relay: run scripts/browser-tests.sh';
 
 // Raw requests: Node's http keeps the path exactly as given, dot segments included.
-function request(method, path, body) {
+// Commands carry the header the page's stand-in sends.
+function request(method, path, body, headers = method === 'POST' ? { 'X-Varenko-Command': '1' } : {}) {
   const base = new URL(pageUrl);
   return new Promise((resolve, reject) => {
-    const req = http.request({ host: base.hostname, port: base.port, method, path }, (res) => {
+    const req = http.request({ host: base.hostname, port: base.port, method, path, headers }, (res) => {
       const chunks = [];
       res.on('data', (chunk) => chunks.push(chunk));
       res.on('end', () => resolve({ status: res.statusCode, headers: res.headers, body: Buffer.concat(chunks).toString('utf8') }));
@@ -31,7 +32,7 @@ test('the relay maps addresses to page files as the program does', { skip }, asy
     ['/varenko/standin.js', 200, 'application/javascript'],
     ['/varenko/UI/standin.js', 200, 'application/javascript'],
     ['/varenko/index.html', 200, 'text/html'],
-    ['/varenko/ui', 404],
+    ['/varenko/ui', 200, 'text/html'],
     ['/varenko/', 404],
     ['/varenko/UI//standin.js', 404],
     ['/varenko/../tools/page-relay.py', 404],
@@ -69,4 +70,20 @@ test('the relay answers a command with the engine\'s line and refuses what is no
 
   assert.equal((await request('POST', '/varenko/command', '{"cmd":\n"getappver"}')).status, 400);
   assert.equal((await request('POST', '/varenko/other', '{"cmd":"getappver"}')).status, 404);
+});
+
+test('the relay refuses commands that do not come from its own page', { skip }, async () => {
+  const own = new URL(pageUrl).host;
+  const cases = [
+    ['no header of the page', {}],
+    ['another site', { 'X-Varenko-Command': '1', Origin: 'http://example.com' }],
+    ['another host name', { 'X-Varenko-Command': '1', Host: 'attacker.example:' + new URL(pageUrl).port }],
+  ];
+  for (const [what, headers] of cases) {
+    const answer = await request('POST', '/varenko/command', '{"cmd":"getappver"}', headers);
+    assert.equal(answer.status, 403, what);
+  }
+  const allowed = await request('POST', '/varenko/command', '{"cmd":"getappver"}',
+    { 'X-Varenko-Command': '1', Origin: 'http://' + own });
+  assert.equal(allowed.status, 200);
 });
