@@ -1,14 +1,13 @@
 #include "UIWindow.h"
 
 #include "DropScript.h"
-#include "bridge/AppServices.h"
-#include "bridge/FileCollection.h"
-#include "bridge/JsonWrapper.h"
+#include "core/JsonWrapper.h"
+#include "engine/AppServices.h"
+#include "engine/FileCollection.h"
 #include "platform/AxHost.h"
 #include "platform/Bstr.h"
 #include "platform/PageAddress.h"
 
-#include <gdiplus.h>
 #include <mshtml.h>
 #include <shellapi.h>
 #include <shlwapi.h>
@@ -101,11 +100,6 @@ LRESULT UIWindow::OnCreate(WPARAM, LPARAM)
             SendMessageW(Handle(), WM_SETICON, kind, reinterpret_cast<LPARAM>(icon));
     }
 
-    ULONG_PTR& token = handler_.Exif().GdiplusToken();
-    if (token == 0) {
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&token, &input, nullptr);
-    }
     DragAcceptFiles(Handle(), TRUE);
 
     protocol_ = std::make_unique<PageProtocolRegistration>();
@@ -237,11 +231,6 @@ LRESULT UIWindow::OnDestroy(WPARAM, LPARAM)
     }
     if (host_ && DestroyWindow(host_)) host_ = nullptr;
     protocol_.reset();
-    ULONG_PTR& token = handler_.Exif().GdiplusToken();
-    if (token) {
-        Gdiplus::GdiplusShutdown(token);
-        token = 0;
-    }
     PostQuitMessage(0);
     return 1;
 }

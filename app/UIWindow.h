@@ -3,7 +3,7 @@
 // "about:blank", attaches the external object, loads the page and shows itself once the page has
 // loaded. It also carries files dropped on it to the page, keeps the control sized, and refuses
 // to let the control wander off the page.
-#include "bridge/UIHandler.h"
+#include "app/UIHandler.h"
 #include "platform/BrowserEvents.h"
 #include "platform/ComPtr.h"
 #include "platform/PageProtocol.h"

@@ -4,7 +4,8 @@
 #include "CrashFilter.h"
 #include "MessageLoop.h"
 #include "UIWindow.h"
-#include "bridge/AppServices.h"
+#include "engine/AppServices.h"
+#include "platform/ProcessStartup.h"
 
 #include <memory>
 
@@ -12,6 +13,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     SetUnhandledExceptionFilter(CrashFilter);
     {
+        const ProcessStartup startup;
         // Heap-held: the window object carries every handler and lives until the loop has ended.
         auto window = std::make_unique<UIWindow>();
         g_module.AddWindowClass(L"AtlAxWin120");

@@ -151,8 +151,6 @@ AxSite* SiteOf(HWND host)
 LRESULT CALLBACK HostProc(HWND host, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_CREATE) {
-        if (FAILED(OleInitialize(nullptr))) return -1;
-        SetPropW(host, L"Varenko.OleInit", reinterpret_cast<HANDLE>(1));
         const int length = GetWindowTextLengthW(host);
         std::wstring text(static_cast<size_t>(length) + 1, L'\0');
         GetWindowTextW(host, text.data(), length + 1);
@@ -178,7 +176,6 @@ LRESULT CALLBACK HostProc(HWND host, UINT message, WPARAM wParam, LPARAM lParam)
             site->CloseControl();
             site->Release();
         }
-        if (RemovePropW(host, L"Varenko.OleInit")) OleUninitialize();
         return 0;
     default: return DefWindowProcW(host, message, wParam, lParam);
     }

@@ -32,12 +32,11 @@ HRESULT BrowserEvents::Connect(IWebBrowser2* browser)
     ComPtr<IConnectionPointContainer> container;
     HRESULT hr = browser->QueryInterface(IID_IConnectionPointContainer, container.PutVoid());
     if (FAILED(hr)) return hr;
-    hr = container->FindConnectionPoint(DIID_DWebBrowserEvents2, &point_);
-    if (FAILED(hr)) return hr;
+    hr = container->FindConnectionPoint(DIID_DWebBrowserEvents2, point_.Put());
+    if (FAILED(hr) || !point_) return FAILED(hr) ? hr : E_FAIL;
     hr = point_->Advise(static_cast<IDispatch*>(this), &cookie_);
     if (FAILED(hr)) {
-        point_->Release();
-        point_ = nullptr;
+        point_.Reset();
         cookie_ = 0;
         return hr;
     }
@@ -47,11 +46,8 @@ HRESULT BrowserEvents::Connect(IWebBrowser2* browser)
 
 void BrowserEvents::Disconnect()
 {
-    if (point_) {
-        if (cookie_) point_->Unadvise(cookie_);
-        point_->Release();
-    }
-    point_ = nullptr;
+    if (point_ && cookie_) point_->Unadvise(cookie_);
+    point_.Reset();
     cookie_ = 0;
     topLevel_ = nullptr;
 }

@@ -2,6 +2,8 @@
 // Receives the browser control's DWebBrowserEvents2 events and hands the few the window needs to
 // its listener. Owned by value by the window, so it is not reference counted; it stays connected
 // only between Connect and Disconnect.
+#include "ComPtr.h"
+
 #include <windows.h>
 #include <exdisp.h>
 
@@ -45,7 +47,7 @@ public:
 
 private:
     BrowserEventListener& listener_;
-    IConnectionPoint* point_ = nullptr;
+    ComPtr<IConnectionPoint> point_;
     DWORD cookie_ = 0;
     IWebBrowser2* topLevel_ = nullptr; // not owned; compared only
 };

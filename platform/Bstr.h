@@ -34,6 +34,23 @@ public:
     explicit Bstr(const std::wstring& text) : string_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
     Bstr(const Bstr&) = delete;
     Bstr& operator=(const Bstr&) = delete;
+    Bstr(Bstr&& other) noexcept : string_(other.string_) { other.string_ = nullptr; }
+    Bstr& operator=(Bstr&& other) noexcept
+    {
+        if (this != &other) {
+            SysFreeString(string_);
+            string_ = other.string_;
+            other.string_ = nullptr;
+        }
+        return *this;
+    }
+    // Takes over a string that the caller allocated and would otherwise have to free.
+    static Bstr Adopt(BSTR string)
+    {
+        Bstr owner;
+        owner.string_ = string;
+        return owner;
+    }
     ~Bstr() { SysFreeString(string_); }
 
     BSTR Get() const { return string_; }

@@ -121,15 +121,13 @@ HRESULT CreatePageProtocol(PageFileReader reader, IInternetProtocol** protocol)
 
 PageProtocolRegistration::PageProtocolRegistration(PageFileReader reader)
 {
-    hr_ = CoInternetGetSession(0, &session_, 0);
-    if (FAILED(hr_)) return;
-    factory_ = new PageProtocolFactory(reader);
-    hr_ = session_->RegisterNameSpace(factory_, kPageProtocolClsid, L"http", 0, nullptr, 0);
+    hr_ = CoInternetGetSession(0, session_.Put(), 0);
+    if (FAILED(hr_) || !session_) return;
+    factory_.Reset(new PageProtocolFactory(reader));
+    hr_ = session_->RegisterNameSpace(factory_.Get(), kPageProtocolClsid, L"http", 0, nullptr, 0);
 }
 
 PageProtocolRegistration::~PageProtocolRegistration()
 {
-    if (session_ && factory_ && SUCCEEDED(hr_)) session_->UnregisterNameSpace(factory_, L"http");
-    if (factory_) factory_->Release();
-    if (session_) session_->Release();
+    if (session_ && factory_ && SUCCEEDED(hr_)) session_->UnregisterNameSpace(factory_.Get(), L"http");
 }

@@ -2,6 +2,8 @@
 // Serves the page's files from the program's resources to the browser control, in process: an
 // http protocol handler registered for the page's host only. Addresses of any other host go to
 // the system's own handler.
+#include "ComPtr.h"
+
 #include <windows.h>
 #include <urlmon.h>
 
@@ -24,8 +26,8 @@ public:
     HRESULT Result() const { return hr_; }
 
 private:
-    IInternetSession* session_ = nullptr;
-    IClassFactory* factory_ = nullptr;
+    ComPtr<IInternetSession> session_;
+    ComPtr<IClassFactory> factory_;
     HRESULT hr_ = E_FAIL;
 };
 

@@ -2,10 +2,12 @@
 // handed to the same external object the window holds, exactly as the browser hands it over
 // (identifier 9001, one string argument). Each request gives one line of standard output:
 // {"hr":<Invoke's result>,"answer":"<the result text>"}, "answer" only when Invoke set a result.
-#include "../bridge/JsonWrapper.h"
-#include "../bridge/TextConvert.h"
-#include "../bridge/UIHandler.h"
-#include "../platform/Bstr.h"
+#include "app/UIHandler.h"
+#include "core/JsonWrapper.h"
+#include "core/TextConvert.h"
+#include "platform/Bstr.h"
+#include "platform/ProcessStartup.h"
+#include "platform/Variant.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -20,25 +22,16 @@ namespace {
 
 std::string RunLine(UIHandler& handler, const std::string& line)
 {
-    const std::wstring request = Utf8ToUtf16(line);
-    VARIANT argument;
-    VariantInit(&argument);
-    argument.vt = VT_BSTR;
-    argument.bstrVal = SysAllocStringLen(request.data(), static_cast<UINT>(request.size()));
-    DISPPARAMS params{&argument, nullptr, 1, 0};
-    VARIANT result;
-    VariantInit(&result);
+    Variant argument, result;
+    Variant::SetText(argument, Utf8ToUtf16(line));
+    DISPPARAMS params{argument.Get(), nullptr, 1, 0};
     const HRESULT hr = handler.Invoke(UIHandler::kJsonCommandId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
-                                      &params, &result, nullptr, nullptr);
+                                      &params, result.Get(), nullptr, nullptr);
 
     JsonWrapper output;
     output.MakeObject();
     output.AddNumber(L"hr", hr);
-    if (result.vt == VT_BSTR) {
-        output.AddString(L"answer", BstrText(result.bstrVal));
-    }
-    VariantClear(&result);
-    VariantClear(&argument);
+    if (result.Get()->vt == VT_BSTR) output.AddString(L"answer", BstrText(result.Get()->bstrVal));
     return Utf16ToUtf8(output.Print());
 }
 
@@ -48,6 +41,8 @@ int wmain()
 {
     _setmode(_fileno(stdin), _O_BINARY);
     _setmode(_fileno(stdout), _O_BINARY);
+    // The same process-wide start-up as the window's, so the engine behaves as it does there.
+    const ProcessStartup startup;
     // The handler is large and lives for the whole run, as it does inside the window.
     auto handler = std::make_unique<UIHandler>();
     std::string line;

@@ -1,0 +1,148 @@
+#include "CommandEngine.h"
+
+#include "core/AttributeLetters.h"
+#include "engine/AppServices.h"
+#include "engine/FileCollection.h"
+#include "engine/FileTimes.h"
+
+#include <cwchar>
+
+namespace {
+
+// Every "setprops" ends with this pause, whatever its outcome.
+struct SetPropsPause {
+    ~SetPropsPause() { Sleep(100); }
+};
+
+} // namespace
+
+const CommandEngine::CommandEntry CommandEngine::kCommands[] = {
+    {L"addfiles", false, &CommandEngine::AddFiles},         {L"log", true, &CommandEngine::Log},
+    {L"initproplist", false, &CommandEngine::InitPropList}, {L"setprops", false, &CommandEngine::SetProps},
+    {L"getprops", false, &CommandEngine::GetProps},         {L"getwmi", false, &CommandEngine::GetWmi},
+    {L"getsetting", false, &CommandEngine::GetSetting},     {L"setsetting", false, &CommandEngine::SetSetting},
+    {L"getappver", false, &CommandEngine::GetAppVer},       {L"getcmdline", false, &CommandEngine::GetCmdLine},
+    {L"openurl", false, &CommandEngine::OpenUrl},           {L"getwinsize", false, &CommandEngine::GetWinSize},
+    {L"setwinsize", false, &CommandEngine::SetWinSize},
+};
+
+bool CommandEngine::RunRequest(const std::wstring& text, std::wstring& answer)
+{
+    JsonWrapper document;
+    if (!document.Parse(text)) return false;
+    const JsonView request = document.View();
+    const std::wstring name = MemberText(request, L"cmd");
+    for (const CommandEntry& command : kCommands) {
+        const bool match = command.exactCase ? std::wcscmp(name.c_str(), command.name) == 0
+                                             : _wcsicmp(name.c_str(), command.name) == 0;
+        if (match) {
+            (this->*command.run)(request, answer);
+            break;
+        }
+    }
+    return true;
+}
+
+void CommandEngine::InitPropList(JsonView request, std::wstring&)
+{
+    if (PropertyHandler* handler = handlers_.Find(MemberText(request, L"cat")))
+        handler->SetPropList(MemberText(request, L"props"));
+}
+
+void CommandEngine::SetProps(JsonView request, std::wstring& answer)
+{
+    SetPropsPause pause;
+    JsonWrapper result;
+    result.MakeObject();
+    const std::wstring fileName = MemberText(request, L"filename");
+    const std::wstring category = MemberText(request, L"cat");
+    const JsonView props = request.Member(L"props");
+    std::wstring error;
+    if (category == L"datetime") {
+        result.AddBool(L"result", WriteFileTimes(fileName, props, error) == 1);
+    } else if (category == L"attributes") {
+        const DWORD attributes = LettersToAttributes(MemberText(props, L"attributes"));
+        result.AddBool(L"result", SetFileAttributesW(fileName.c_str(), attributes) == 1);
+    } else if (PropertyHandler* handler = handlers_.Find(category)) {
+        result.AddBool(L"result", handler->SetProps(fileName, props.Member(category), error));
+    }
+    result.AddString(L"error", error);
+    answer = result.Print();
+}
+
+void CommandEngine::GetProps(JsonView request, std::wstring& answer)
+{
+    const std::wstring fileName = MemberText(request, L"name");
+    bool allProps = false;
+    request.Member(L"allprops").GetBool(allProps);
+
+    JsonWrapper result;
+    result.MakeObject();
+    ReadFileTimes(fileName, result);
+    // An unreadable attribute word shows as no letters, not as every letter.
+    const DWORD attributes = GetFileAttributesW(fileName.c_str());
+    result.AddString(L"attributes", attributes == INVALID_FILE_ATTRIBUTES ? L"" : AttributesToLetters(attributes));
+    if (allProps) {
+        for (const PropertyHandlers::Entry& entry : handlers_.All()) {
+            JsonWrapper props;
+            entry.handler->GetProps(fileName, props);
+            result.AddDocument(entry.category, props);
+        }
+    }
+    answer = result.Print();
+}
+
+void CommandEngine::AddFiles(JsonView request, std::wstring& answer)
+{
+    // Flags are on only for the exact text "true": a JSON true, or the string "true".
+    const auto flag = [&request](const wchar_t* name) { return MemberText(request, name) == L"true"; };
+    answer = CollectFiles(flag(L"forfolder"), flag(L"subdir"), flag(L"includedir"), flag(L"dironly"));
+}
+
+void CommandEngine::Log(JsonView request, std::wstring&)
+{
+    LogFromPage(MemberText(request, L"data"));
+}
+
+void CommandEngine::GetWmi(JsonView request, std::wstring& answer)
+{
+    // The query takes the three strings over and frees them.
+    answer = hardware_.QueryWmi(SysAllocString(MemberText(request, L"namespace").c_str()),
+                                SysAllocString(MemberText(request, L"classname").c_str()),
+                                SysAllocString(MemberText(request, L"propname").c_str()));
+}
+
+void CommandEngine::GetSetting(JsonView request, std::wstring& answer)
+{
+    answer = ReadSetting(MemberText(request, L"name"));
+}
+
+void CommandEngine::SetSetting(JsonView request, std::wstring&)
+{
+    WriteSetting(MemberText(request, L"name"), MemberText(request, L"value"));
+}
+
+void CommandEngine::GetAppVer(JsonView, std::wstring& answer)
+{
+    answer = GetAppVersion(OwnModulePath());
+}
+
+void CommandEngine::GetCmdLine(JsonView, std::wstring& answer)
+{
+    answer = GetCommandLineW();
+}
+
+void CommandEngine::OpenUrl(JsonView request, std::wstring&)
+{
+    OpenWebOrMailAddress(MemberText(request, L"url"));
+}
+
+void CommandEngine::GetWinSize(JsonView, std::wstring& answer)
+{
+    answer = WindowSizeText(window_);
+}
+
+void CommandEngine::SetWinSize(JsonView request, std::wstring& answer)
+{
+    answer = SetWindowSizeFromText(window_, MemberText(request, L"size"));
+}

@@ -1,0 +1,132 @@
+#include "FileCollection.h"
+
+#include "platform/ComPtr.h"
+#include "platform/TaskMem.h"
+#include "platform/UniqueHandle.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+#include <shobjidl.h>
+
+#include <optional>
+#include <vector>
+
+namespace {
+
+// A folder as the file system knows it, whatever path or link leads to it.
+struct FolderId {
+    DWORD volume;
+    DWORD indexHigh;
+    DWORD indexLow;
+    bool operator==(const FolderId& other) const
+    {
+        return volume == other.volume && indexHigh == other.indexHigh && indexLow == other.indexLow;
+    }
+};
+
+std::optional<FolderId> IdentifyFolder(const std::wstring& path)
+{
+    // No access rights are asked for: only the identity is read. Backup semantics opens folders;
+    // without FILE_FLAG_OPEN_REPARSE_POINT a link is followed to its target.
+    const UniqueHandle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.IsValid()) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file.Get(), &info)) return std::nullopt;
+    return FolderId{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
+struct WalkFlags {
+    bool subDir;
+    bool includeDir;
+    bool dirOnly;
+};
+
+// The folders from the walk's start down to the one being listed. A folder whose identity cannot
+// be read takes no place in it.
+using AncestorChain = std::vector<FolderId>;
+
+bool IsOnChain(const AncestorChain& chain, const FolderId& id)
+{
+    for (const FolderId& ancestor : chain)
+        if (ancestor == id) return true;
+    return false;
+}
+
+void Walk(const std::wstring& folder, JsonWrapper& list, const WalkFlags& flags, AncestorChain& chain)
+{
+    // The pattern and the entry paths are joined without looking at how the folder path ends.
+    WIN32_FIND_DATAW entry;
+    UniqueFindHandle search(FindFirstFileW((folder + L"\\*.*").c_str(), &entry));
+    if (!search.IsValid()) return;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring path = folder + L"\\" + name;
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            if (!flags.dirOnly) list.AppendString(path);
+            continue;
+        }
+        if (flags.includeDir) list.AppendString(path);
+        if (!flags.subDir) continue;
+        // A link may lead back to a folder being walked, which would repeat it without end. Any
+        // folder may be such a target (a link seen from the system's side, or one the file system
+        // resolves silently), so every folder is identified, not only those marked as links.
+        const std::optional<FolderId> id = IdentifyFolder(path);
+        if (id) {
+            if (IsOnChain(chain, *id)) continue;
+            chain.push_back(*id);
+            Walk(path, list, flags, chain);
+            chain.pop_back();
+        } else if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            // A plain folder cannot close a loop by itself; an unidentifiable link might.
+            Walk(path, list, flags, chain);
+        }
+    } while (FindNextFileW(search.Get(), &entry) == 1);
+}
+
+} // namespace
+
+void WalkFolder(const std::wstring& folder, JsonWrapper& list, bool subDir, bool includeDir, bool dirOnly)
+{
+    AncestorChain chain;
+    if (const std::optional<FolderId> id = IdentifyFolder(folder)) chain.push_back(*id);
+    Walk(folder, list, WalkFlags{subDir, includeDir, dirOnly}, chain);
+}
+
+std::wstring CollectFiles(bool forFolder, bool subDir, bool includeDir, bool dirOnly)
+{
+    ComPtr<IFileOpenDialog> dialog;
+    if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog,
+                                dialog.PutVoid())) ||
+        !dialog)
+        return {};
+    FILEOPENDIALOGOPTIONS options = 0;
+    if (FAILED(dialog->GetOptions(&options))) return {};
+    options |= FOS_ALLOWMULTISELECT;
+    if (forFolder) options |= FOS_PICKFOLDERS;
+    if (FAILED(dialog->SetOptions(options))) return {};
+    // No owner: the dialog runs modally on its own; cancelling is a failure status too.
+    if (FAILED(dialog->Show(nullptr))) return {};
+    ComPtr<IShellItemArray> results;
+    DWORD count = 0;
+    if (FAILED(dialog->GetResults(results.Put())) || !results || FAILED(results->GetCount(&count))) return {};
+
+    JsonWrapper list;
+    list.MakeArray();
+    for (DWORD index = 0; index < count; ++index) {
+        ComPtr<IShellItem> item;
+        if (FAILED(results->GetItemAt(index, item.Put())) || !item) continue;
+        TaskMemText path;
+        // Items without a file-system path (virtual ones) are skipped.
+        if (FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, path.Put())) || !path) continue;
+        if (PathIsDirectoryW(path.Get())) {
+            if (includeDir) list.AppendString(path.Get());
+            WalkFolder(path.Get(), list, subDir, includeDir, dirOnly);
+        } else if (!dirOnly) {
+            list.AppendString(path.Get());
+        }
+    }
+    return list.Print();
+}

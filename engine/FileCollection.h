@@ -1,0 +1,17 @@
+#pragma once
+// Lists of files as JSON arrays of full paths: picked in the system's file-open dialog, or found
+// by walking folders. Only names are gathered; no file is opened or read.
+#include "core/JsonWrapper.h"
+
+#include <string>
+
+// Shows the file-open dialog (folders instead of files with forFolder, several picks allowed) and
+// answers the printed list; empty text when the dialog cannot be shown, is cancelled or gives
+// nothing back. Picked folders are listed with includeDir and walked with the other flags.
+std::wstring CollectFiles(bool forFolder, bool subDir, bool includeDir, bool dirOnly);
+
+// Appends the entries of a folder to a list whose root is an array, depth-first in the order the
+// file system gives them; the folder itself is not appended. subDir descends into subfolders,
+// includeDir lists folders, dirOnly leaves files out. A folder link that leads back to a folder
+// already being walked is listed but not entered, so every walk ends.
+void WalkFolder(const std::wstring& folder, JsonWrapper& list, bool subDir, bool includeDir, bool dirOnly);

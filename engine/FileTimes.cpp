@@ -1,0 +1,120 @@
+#include "FileTimes.h"
+
+#include "core/DateTime.h"
+#include "platform/ComError.h"
+#include "platform/UniqueHandle.h"
+
+#include <cwchar>
+
+namespace {
+
+// The members of a document that hold the three times, in the order they are added.
+constexpr const wchar_t* kCreateTime = L"createtime";
+constexpr const wchar_t* kModifyTime = L"modifytime";
+constexpr const wchar_t* kAccessTime = L"accesstime";
+
+long long LocalTime(const DateTimeFields& fields)
+{
+    const auto value = LocalFieldsToTime(fields);
+    if (!value) throw ComError(E_INVALIDARG);
+    return *value;
+}
+
+DateTimeFields LocalFields(long long value)
+{
+    const auto fields = TimeToLocalFields(value);
+    if (!fields) throw ComError(E_INVALIDARG);
+    return *fields;
+}
+
+std::wstring Format(const wchar_t* format, long long value)
+{
+    wchar_t buffer[128];
+    std::swprintf(buffer, 128, format, static_cast<long>(value));
+    return buffer;
+}
+
+} // namespace
+
+long long ParseDateTime(const std::wstring& text)
+{
+    const auto fields = SplitDateTime(text);
+    if (!fields) return 0;
+    if (!DateTimeFieldsInRange(*fields)) throw ComError(E_FAIL);
+    return LocalTime(*fields);
+}
+
+FILETIME DateTimeToFileTime(const std::wstring& text)
+{
+    const DateTimeFields fields = LocalFields(ParseDateTime(text));
+    SYSTEMTIME local{};
+    local.wYear = static_cast<WORD>(fields[0]);
+    local.wMonth = static_cast<WORD>(fields[1]);
+    local.wDay = static_cast<WORD>(fields[2]);
+    local.wHour = static_cast<WORD>(fields[3]);
+    local.wMinute = static_cast<WORD>(fields[4]);
+    local.wSecond = static_cast<WORD>(fields[5]);
+    FILETIME localTime{}, utc{};
+    SystemTimeToFileTime(&local, &localTime);
+    LocalFileTimeToFileTime(&localTime, &utc);
+    return utc;
+}
+
+std::wstring FormatFileTime(const FILETIME& utc)
+{
+    FILETIME localTime;
+    SYSTEMTIME local;
+    if (!FileTimeToLocalFileTime(&utc, &localTime) || !FileTimeToSystemTime(&localTime, &local))
+        throw ComError(E_INVALIDARG);
+    const long long value =
+        local.wYear < 1900 ? 0 : LocalTime({local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond});
+    return FormatDateTime(LocalFields(value));
+}
+
+bool ReadFileTimes(const std::wstring& fileName, JsonWrapper& document)
+{
+    FILETIME created, accessed, written;
+    {
+        UniqueHandle file(CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!file.IsValid()) return false;
+        if (!GetFileTime(file.Get(), &created, &accessed, &written)) return false;
+    }
+    document.AddString(kCreateTime, FormatFileTime(created));
+    document.AddString(kModifyTime, FormatFileTime(written));
+    document.AddString(kAccessTime, FormatFileTime(accessed));
+    return true;
+}
+
+BOOL WriteFileTimes(const std::wstring& fileName, JsonView props, std::wstring& error)
+{
+    UniqueHandle file(CreateFileW(fileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.IsValid()) {
+        error = Format(L"file open failed, error: %ld", GetLastError());
+        return FALSE;
+    }
+
+    struct Slot {
+        const wchar_t* member;
+        FILETIME time;
+        bool given;
+    } slots[] = {{kCreateTime, {}, false}, {kAccessTime, {}, false}, {kModifyTime, {}, false}};
+    for (Slot& slot : slots) {
+        const std::wstring text = MemberText(props, slot.member);
+        if (text.empty()) continue;
+        // A text that is not a date-time at all is refused rather than read as 1970: a typing
+        // slip must not silently replace the file's real time.
+        if (!SplitDateTime(text)) {
+            error = L"invalid date-time text for " + std::wstring(slot.member) + L": " + text;
+            return FALSE;
+        }
+        slot.time = DateTimeToFileTime(text);
+        slot.given = true;
+    }
+
+    const auto pick = [](const Slot& slot) { return slot.given ? &slot.time : nullptr; };
+    const BOOL result = SetFileTime(file.Get(), pick(slots[0]), pick(slots[1]), pick(slots[2]));
+    if (!result) error = Format(L"SetFileTime error: %ld", GetLastError());
+    return result;
+}

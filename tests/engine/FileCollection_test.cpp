@@ -1,0 +1,348 @@
+#include "engine/FileCollection.h"
+#include "core/JsonWrapper.h"
+#include "core/TextConvert.h"
+#include "engine/CommandEngine.h"
+#include "tests/support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <winioctl.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::wstring> Items(const JsonWrapper& list)
+{
+    std::vector<std::wstring> items;
+    for (int index = 0; index < list.GetCount(); ++index) {
+        std::wstring text;
+        list.GetItem(index).GetText(text);
+        items.push_back(text);
+    }
+    return items;
+}
+
+std::vector<std::wstring> Walked(const std::wstring& folder, bool subDir, bool includeDir, bool dirOnly)
+{
+    JsonWrapper list;
+    list.MakeArray();
+    WalkFolder(folder, list, subDir, includeDir, dirOnly);
+    return Items(list);
+}
+
+std::vector<std::wstring> Sorted(std::vector<std::wstring> items)
+{
+    std::sort(items.begin(), items.end());
+    return items;
+}
+
+// The paths below a root, sorted, for comparing a walk whose order is the file system's.
+std::vector<std::wstring> Under(const std::wstring& root, std::vector<std::wstring> names)
+{
+    for (std::wstring& name : names)
+        name = root + L"\\" + name;
+    return Sorted(names);
+}
+
+// root: a.txt, sub\b.txt, sub\deeper\c.txt, and an empty folder.
+class SmallTree : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_.MakeFile(L"a.txt");
+        dir_.MakeFolder(L"sub");
+        dir_.MakeFile(L"sub\\b.txt");
+        dir_.MakeFolder(L"sub\\deeper");
+        dir_.MakeFile(L"sub\\deeper\\c.txt");
+        dir_.MakeFolder(L"empty");
+    }
+    const std::wstring& Root() const { return dir_.Path(); }
+
+    TempDir dir_;
+};
+
+struct FlagCase {
+    bool subDir;
+    bool includeDir;
+    bool dirOnly;
+    std::vector<std::wstring> expected;
+};
+
+TEST_F(SmallTree, ListsWhatEachFlagCombinationAsksFor)
+{
+    const FlagCase cases[] = {
+        {false, false, false, {L"a.txt"}},
+        {true, false, false, {L"a.txt", L"sub\\b.txt", L"sub\\deeper\\c.txt"}},
+        {false, true, false, {L"a.txt", L"sub", L"empty"}},
+        {true, true, false, {L"a.txt", L"sub", L"sub\\b.txt", L"sub\\deeper", L"sub\\deeper\\c.txt", L"empty"}},
+        {false, false, true, {}},
+        {true, false, true, {}},
+        {false, true, true, {L"sub", L"empty"}},
+        {true, true, true, {L"sub", L"sub\\deeper", L"empty"}},
+    };
+    for (const FlagCase& c : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << "subdir " << c.subDir << ", includedir " << c.includeDir << ", dironly " << c.dirOnly);
+        EXPECT_EQ(Sorted(Walked(Root(), c.subDir, c.includeDir, c.dirOnly)), Under(Root(), c.expected));
+    }
+}
+
+TEST_F(SmallTree, ListsEachFolderRightBeforeEverythingBelowIt)
+{
+    const std::vector<std::wstring> items = Walked(Root(), true, true, false);
+    ASSERT_EQ(items.size(), 6u);
+    for (size_t index = 0; index < items.size(); ++index) {
+        if (!(GetFileAttributesW(items[index].c_str()) & FILE_ATTRIBUTE_DIRECTORY)) continue;
+        const std::wstring prefix = items[index] + L"\\";
+        const auto below = [&prefix](const std::wstring& item) { return item.compare(0, prefix.size(), prefix) == 0; };
+        const size_t count = std::count_if(items.begin(), items.end(), below);
+        for (size_t next = index + 1; next <= index + count; ++next)
+            EXPECT_TRUE(below(items[next])) << "not directly after " << Utf16ToUtf8(items[index]);
+    }
+}
+
+TEST_F(SmallTree, AppendsToWhatTheListAlreadyHolds)
+{
+    JsonWrapper list;
+    list.MakeArray();
+    list.AppendString(L"first");
+    WalkFolder(Root(), list, false, false, false);
+    EXPECT_EQ(Items(list), (std::vector<std::wstring>{L"first", Root() + L"\\a.txt"}));
+}
+
+TEST_F(SmallTree, JoinsAFolderPathEndingInABackslashWithASecondOne)
+{
+    // As for a drive root such as C:\ — the walk does not look at how the path ends.
+    const std::wstring root = Root() + L"\\";
+    EXPECT_EQ(Sorted(Walked(root, true, false, false)),
+              Sorted({root + L"\\a.txt", root + L"\\sub\\b.txt", root + L"\\sub\\deeper\\c.txt"}));
+}
+
+TEST(WalkFolder, ListsNothingForAnEmptyFolderWhateverTheFlags)
+{
+    TempDir dir;
+    const std::wstring empty = dir.MakeFolder(L"empty");
+    EXPECT_TRUE(Walked(empty, true, true, false).empty());
+    JsonWrapper list;
+    list.MakeArray();
+    WalkFolder(empty, list, true, true, false);
+    EXPECT_EQ(list.Print(), L"[]");
+}
+
+TEST(WalkFolder, ListsNothingForAFolderThatDoesNotExist)
+{
+    TempDir dir;
+    EXPECT_TRUE(Walked(dir.Path() + L"\\missing", true, true, false).empty());
+}
+
+TEST(WalkFolder, ListsHiddenAndSystemEntriesLikeAnyOther)
+{
+    TempDir dir;
+    const std::wstring file = dir.MakeFile(L"hidden.txt");
+    const std::wstring folder = dir.MakeFolder(L"system");
+    const std::wstring inner = dir.MakeFile(L"system\\inner.txt");
+    ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    ASSERT_TRUE(SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    EXPECT_EQ(Sorted(Walked(dir.Path(), true, true, false)), Sorted({file, folder, inner}));
+}
+
+TEST(WalkFolder, KeepsNamesOutsideAsciiIntactUpToThePrintedList)
+{
+    TempDir dir;
+    const std::wstring folder = dir.MakeFolder(L"\u041F\u0430\u043F\u043A\u0430");
+    const std::wstring file = dir.MakeFile(L"\u041F\u0430\u043F\u043A\u0430\\\u65E5\u672C \U0001F600.mp3");
+    const std::wstring accented = dir.MakeFile(L"caf\u00E9.txt");
+    JsonWrapper list;
+    list.MakeArray();
+    WalkFolder(dir.Path(), list, true, true, false);
+    EXPECT_EQ(Sorted(Items(list)), Sorted({folder, file, accented}));
+
+    JsonWrapper reparsed;
+    ASSERT_TRUE(reparsed.Parse(list.Print()));
+    EXPECT_EQ(Items(reparsed), Items(list));
+}
+
+// A link to a folder, made the way the system at hand allows: a junction (Windows, no privilege
+// needed), a symbolic link, or, under Wine, whose calls for both do nothing, a host symbolic link,
+// which Wine shows as a folder link. Removed again when the test ends.
+class FolderLink {
+public:
+    FolderLink(const std::wstring& link, const std::wstring& target) : link_(link)
+    {
+        made_ = MakeJunction(target) || MakeSymbolicLink(target) || MakeHostLink(target);
+    }
+    FolderLink(const FolderLink&) = delete;
+    FolderLink& operator=(const FolderLink&) = delete;
+    ~FolderLink()
+    {
+        if (RemoveDirectoryW(link_.c_str()) || !Exists()) return;
+        const std::wstring host = HostPath(link_);
+        if (host.empty()) return;
+        RunHost(L"/bin/rm -f -- \"" + host + L"\"");
+        Await([this] { return !Exists(); });
+    }
+    bool Made() const { return made_; }
+
+private:
+    bool Exists() const { return GetFileAttributesW(link_.c_str()) != INVALID_FILE_ATTRIBUTES; }
+    bool IsFolder() const
+    {
+        const DWORD attributes = GetFileAttributesW(link_.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+
+    bool MakeJunction(const std::wstring& target)
+    {
+        if (!CreateDirectoryW(link_.c_str(), nullptr)) return false;
+        HANDLE handle = CreateFileW(link_.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        BOOL ok = FALSE;
+        if (handle != INVALID_HANDLE_VALUE) {
+            // The mount-point reparse record: substitute name "\??\<target>", then the print name.
+            const std::wstring substitute = L"\\??\\" + target;
+            const WORD substituteBytes = static_cast<WORD>(substitute.size() * 2);
+            const WORD printBytes = static_cast<WORD>(target.size() * 2);
+            std::vector<BYTE> record(16 + substituteBytes + 2 + printBytes + 2, 0);
+            auto putWord = [&record](size_t at, WORD value) { memcpy(&record[at], &value, 2); };
+            const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+            memcpy(&record[0], &tag, 4);
+            putWord(4, static_cast<WORD>(record.size() - 8));
+            putWord(8, 0);
+            putWord(10, substituteBytes);
+            putWord(12, static_cast<WORD>(substituteBytes + 2));
+            putWord(14, printBytes);
+            memcpy(&record[16], substitute.c_str(), substituteBytes);
+            memcpy(&record[16 + substituteBytes + 2], target.c_str(), printBytes);
+            DWORD returned = 0;
+            ok = DeviceIoControl(handle, FSCTL_SET_REPARSE_POINT, record.data(), static_cast<DWORD>(record.size()),
+                                 nullptr, 0, &returned, nullptr);
+            CloseHandle(handle);
+        }
+        if (!ok) RemoveDirectoryW(link_.c_str());
+        return ok && IsFolder();
+    }
+
+    bool MakeSymbolicLink(const std::wstring& target)
+    {
+        return CreateSymbolicLinkW(link_.c_str(), target.c_str(),
+                                   SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) &&
+               IsFolder();
+    }
+
+    bool MakeHostLink(const std::wstring& target)
+    {
+        const std::wstring hostTarget = HostPath(target);
+        const std::wstring hostLink = HostPath(link_);
+        if (hostTarget.empty() || hostLink.empty()) return false;
+        RunHost(L"/bin/ln -s -- \"" + hostTarget + L"\" \"" + hostLink + L"\"");
+        return Await([this] { return IsFolder(); });
+    }
+
+    // The host's path of a Windows path under Wine; empty elsewhere.
+    static std::wstring HostPath(const std::wstring& path)
+    {
+        using Convert = char*(CDECL*)(LPCWSTR);
+        const auto convert = reinterpret_cast<Convert>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+        if (!convert) return {};
+        char* host = convert(path.c_str());
+        if (!host) return {};
+        const std::wstring text = Utf8ToUtf16(host);
+        HeapFree(GetProcessHeap(), 0, host);
+        return text;
+    }
+
+    // Wine neither waits for a host program nor passes on its exit code: callers watch for its
+    // effect, for a few seconds at most.
+    template <typename Done> static bool Await(Done done)
+    {
+        for (int attempt = 0; attempt < 500; ++attempt) {
+            if (done()) return true;
+            Sleep(10);
+        }
+        return done();
+    }
+
+    // Starts a host program; Wine starts programs of its host too.
+    static void RunHost(std::wstring commandLine)
+    {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                            &process))
+            return;
+        WaitForSingleObject(process.hProcess, INFINITE);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+
+    std::wstring link_;
+    bool made_ = false;
+};
+
+TEST_F(SmallTree, ListsALinkBackToAnAncestorButDoesNotEnterIt)
+{
+    FolderLink up(Root() + L"\\sub\\deeper\\up", Root());
+    FolderLink self(Root() + L"\\sub\\self", Root() + L"\\sub");
+    if (!up.Made() || !self.Made()) GTEST_SKIP() << "this system makes no folder links";
+
+    EXPECT_EQ(Sorted(Walked(Root(), true, true, false)),
+              Under(Root(), {L"a.txt", L"sub", L"sub\\b.txt", L"sub\\self", L"sub\\deeper", L"sub\\deeper\\c.txt",
+                             L"sub\\deeper\\up", L"empty"}));
+    EXPECT_EQ(Sorted(Walked(Root(), true, false, false)),
+              Under(Root(), {L"a.txt", L"sub\\b.txt", L"sub\\deeper\\c.txt"}));
+}
+
+TEST_F(SmallTree, EntersALinkThatLeadsElsewhereInTheTree)
+{
+    // Two ways into the same folder are both walked; only a way back up is cut.
+    FolderLink across(Root() + L"\\empty\\across", Root() + L"\\sub\\deeper");
+    if (!across.Made()) GTEST_SKIP() << "this system makes no folder links";
+
+    EXPECT_EQ(Sorted(Walked(Root(), true, false, false)),
+              Under(Root(), {L"a.txt", L"sub\\b.txt", L"sub\\deeper\\c.txt", L"empty\\across\\c.txt"}));
+}
+
+TEST_F(SmallTree, EndsAWalkThatStartsInsideALoop)
+{
+    FolderLink up(Root() + L"\\sub\\deeper\\up", Root());
+    if (!up.Made()) GTEST_SKIP() << "this system makes no folder links";
+
+    // Started at the link itself: the folder it leads to is the walk's own start.
+    EXPECT_EQ(Sorted(Walked(Root() + L"\\sub\\deeper\\up", true, true, true)),
+              Under(Root() + L"\\sub\\deeper\\up", {L"sub", L"sub\\deeper", L"sub\\deeper\\up", L"empty"}));
+}
+
+// Closes every dialog of this thread that appears while a command runs, so that a system that
+// can show the file-open dialog cannot stall the test.
+VOID CALLBACK CancelThreadDialogs(HWND, UINT, UINT_PTR, DWORD)
+{
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM) -> BOOL {
+            wchar_t className[16] = {};
+            GetClassNameW(window, className, 16);
+            if (std::wstring(className) == L"#32770") PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+            return TRUE;
+        },
+        0);
+}
+
+TEST(AddFiles, AnswersEmptyTextWhenNoFilesArePicked)
+{
+    auto handler = std::make_unique<CommandEngine>();
+    const UINT_PTR timer = SetTimer(nullptr, 0, 200, CancelThreadDialogs);
+    std::wstring answer = L"unchanged";
+    const bool parsed = handler->RunRequest(LR"({"cmd":"addfiles","forfolder":true,"subdir":"true"})", answer);
+    KillTimer(nullptr, timer);
+    EXPECT_TRUE(parsed);
+    EXPECT_EQ(answer, L"");
+}
+
+} // namespace

@@ -1,0 +1,426 @@
+#include "engine/FileTimes.h"
+#include "core/JsonWrapper.h"
+#include "platform/ComError.h"
+#include "tests/support/DateTimeTexts.h"
+#include "tests/support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdlib>
+#include <string>
+
+// The same program runs under several time zones (TZ). Whatever depends on the zone is checked only
+// in the main one, one hour east of UTC without daylight saving; everything else must hold in all.
+
+namespace {
+
+constexpr const char* kMainZone = "XXX-1";
+
+bool InMainZone()
+{
+    const char* zone = std::getenv("TZ");
+    return zone != nullptr && std::string(zone) == kMainZone;
+}
+
+// The status a call throws as ComError; S_OK when it throws nothing.
+template <typename Call> HRESULT ThrownCode(Call&& call)
+{
+    try {
+        call();
+    } catch (const ComError& error) {
+        return error.Code();
+    }
+    return S_OK;
+}
+
+HRESULT ParseError(const std::wstring& text)
+{
+    return ThrownCode([&] { ParseDateTime(text); });
+}
+
+FILETIME FromTicks(unsigned long long ticks)
+{
+    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+JsonWrapper TimesRequest(const std::wstring& created, const std::wstring& modified, const std::wstring& accessed)
+{
+    JsonWrapper props;
+    props.MakeObject();
+    props.AddString(L"createtime", created);
+    props.AddString(L"modifytime", modified);
+    props.AddString(L"accesstime", accessed);
+    return props;
+}
+
+// The props of a request are read in place, as the engine reads them.
+BOOL WriteTimes(const std::wstring& fileName, const JsonWrapper& props, std::wstring& error)
+{
+    return WriteFileTimes(fileName, props.View(), error);
+}
+
+std::wstring Member(const JsonWrapper& document, const wchar_t* name)
+{
+    std::wstring text;
+    document.GetMember(name).GetText(text);
+    return text;
+}
+
+// True when no handle to the file is left open: an exclusive open succeeds.
+bool NobodyHolds(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
+struct Times {
+    unsigned long long created, accessed, written;
+};
+
+Times TimesOf(const std::wstring& path)
+{
+    FILETIME created{}, accessed{}, written{};
+    EXPECT_TRUE(GetTimes(path, created, accessed, written));
+    return {Ticks(created), Ticks(accessed), Ticks(written)};
+}
+
+// A file with three different, known times.
+class TimedFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        path_ = dir_.MakeFile(L"timed.txt");
+        ASSERT_TRUE(SetTimes(path_, &created_, &accessed_, &written_));
+        // Some file systems (Wine's on Linux) keep no creation time of their own and report the
+        // last write time in its place; creation times are checked only where they are kept.
+        keepsCreation_ = TimesOf(path_).created == Ticks(created_);
+    }
+
+    JsonWrapper Read() const
+    {
+        JsonWrapper document;
+        document.MakeObject();
+        EXPECT_TRUE(ReadFileTimes(path_, document));
+        return document;
+    }
+
+    void ExpectUnchanged(const char* context) const
+    {
+        SCOPED_TRACE(context);
+        const Times now = TimesOf(path_);
+        if (keepsCreation_) {
+            EXPECT_EQ(now.created, Ticks(created_));
+        }
+        EXPECT_EQ(now.accessed, Ticks(accessed_));
+        EXPECT_EQ(now.written, Ticks(written_));
+    }
+
+    TempDir dir_;
+    std::wstring path_;
+    FILETIME created_ = MakeFileTime(2001, 2, 3, 4, 5, 6);
+    FILETIME accessed_ = MakeFileTime(2002, 3, 4, 5, 6, 7);
+    FILETIME written_ = MakeFileTime(2003, 4, 5, 6, 7, 8);
+    bool keepsCreation_ = false;
+};
+
+// Checks of absolute texts, which hold only in the main zone.
+class MainZone : public TimedFile {
+protected:
+    void SetUp() override
+    {
+        if (!InMainZone()) GTEST_SKIP() << "absolute local texts are checked only under TZ=" << kMainZone;
+        TimedFile::SetUp();
+    }
+};
+
+} // namespace
+
+TEST(ParseDateTime, GivesTheSameValueForEveryAcceptedForm)
+{
+    const long long canonical = ParseDateTime(L"2020:01:31 13:45:00");
+    EXPECT_NE(canonical, 0);
+    for (const wchar_t* text : kAcceptedForms)
+        EXPECT_EQ(ParseDateTime(text), canonical) << text;
+}
+
+TEST(ParseDateTime, GivesZeroForATextWithoutTheDateTimeShape)
+{
+    for (const wchar_t* text : kShapelessTexts)
+        EXPECT_EQ(ParseDateTime(text), 0) << text;
+    EXPECT_EQ(ParseDateTime(L""), 0);
+}
+
+TEST(ParseDateTime, ThrowsFailForFieldsOutOfRange)
+{
+    const wchar_t* const texts[] = {
+        L"1899:12:31 23:59:59", L"2020:00:01 00:00:00", L"2020:13:01 00:00:00",
+        L"2020:01:00 00:00:00", L"2020:01:32 00:00:00", L"2020:01:01 24:00:00",
+        L"2020:01:01 00:60:00", L"2020:01:01 00:00:60", L"a:b:c:d:e:f",
+    };
+    for (const wchar_t* text : texts)
+        EXPECT_EQ(ParseError(text), E_FAIL) << text;
+}
+
+TEST(ParseDateTime, ThrowsInvalidArgForInstantsOutsideTheCRuntimeRange)
+{
+    for (const wchar_t* text : {L"1900:01:01 00:00:00", L"1969:12:31 12:00:00", L"3500:01:01 00:00:00"})
+        EXPECT_EQ(ParseError(text), E_INVALIDARG) << text;
+}
+
+TEST(ParseDateTime, NormalisesADayBeyondTheEndOfItsMonthIntoTheNextMonth)
+{
+    EXPECT_EQ(ParseDateTime(L"2021:02:31 10:00:00"), ParseDateTime(L"2021:03:03 10:00:00"));
+    EXPECT_EQ(ParseDateTime(L"2020:02:31 10:00:00"), ParseDateTime(L"2020:03:02 10:00:00"));
+    EXPECT_EQ(ParseDateTime(L"2021:04:31 23:59:59"), ParseDateTime(L"2021:05:01 23:59:59"));
+}
+
+TEST(DateTimeToFileTime, ThrowsForFieldsOutOfRange)
+{
+    EXPECT_EQ(ThrownCode([] { DateTimeToFileTime(L"2020:13:01 00:00:00"); }), E_FAIL);
+}
+
+TEST(FormatFileTime, ThrowsInvalidArgForTimesOutsideTheCRuntimeRange)
+{
+    const FILETIME times[] = {
+        MakeFileTime(1950, 6, 1, 0, 0, 0),
+        MakeFileTime(3500, 1, 1, 0, 0, 0),
+        FromTicks(0x7FFFFFFFFFFFFFFFull),
+        FromTicks(0x8000000000000000ull),
+    };
+    for (const FILETIME& time : times)
+        EXPECT_EQ(ThrownCode([&] { FormatFileTime(time); }), E_INVALIDARG) << Ticks(time);
+}
+
+TEST(FormatFileTime, ShowsAZeroFileTimeAsTheStartOfTheCTimeScale)
+{
+    // West of UTC the local time of file time zero lies before 1601, which the system refuses.
+    std::wstring text;
+    try {
+        text = FormatFileTime(FILETIME{});
+    } catch (const ComError& error) {
+        EXPECT_EQ(error.Code(), E_INVALIDARG);
+        return;
+    }
+    EXPECT_EQ(ParseDateTime(text), 0) << text;
+}
+
+TEST_F(MainZone, ShowsAUtcFileTimeAsLocalTimeWithoutMilliseconds)
+{
+    const FILETIME time = MakeFileTime(2020, 1, 31, 12, 45, 0);
+    EXPECT_EQ(FormatFileTime(time), L"2020:01:31 13:45:00");
+    EXPECT_EQ(FormatFileTime(FromTicks(Ticks(time) + 9999999)), L"2020:01:31 13:45:00");
+    EXPECT_EQ(FormatFileTime(FILETIME{}), L"1970:01:01 01:00:00");
+}
+
+TEST_F(MainZone, ParsesLocalTimeToSecondsSince1970Utc)
+{
+    EXPECT_EQ(ParseDateTime(L"2020:01:31 13:45:00"), 1580474700);
+    EXPECT_EQ(ParseDateTime(L"1970:01:01 01:00:00"), 0);
+}
+
+TEST_F(MainZone, ConvertsLocalTextToAUtcFileTime)
+{
+    EXPECT_EQ(Ticks(DateTimeToFileTime(L"2020:01:31 13:45:00")), Ticks(MakeFileTime(2020, 1, 31, 12, 45, 0)));
+    EXPECT_EQ(Ticks(DateTimeToFileTime(L"2021:02:31 10:00:00")), Ticks(MakeFileTime(2021, 3, 3, 9, 0, 0)));
+    // A text without the date-time shape stands for the start of the C time scale.
+    EXPECT_EQ(Ticks(DateTimeToFileTime(L"now")), Ticks(MakeFileTime(1970, 1, 1, 0, 0, 0)));
+}
+
+TEST_F(MainZone, ReadsEachFileTimeIntoItsOwnMember)
+{
+    const JsonWrapper document = Read();
+    if (keepsCreation_) {
+        EXPECT_EQ(Member(document, L"createtime"), L"2001:02:03 05:05:06");
+    }
+    EXPECT_EQ(Member(document, L"accesstime"), L"2002:03:04 06:06:07");
+    EXPECT_EQ(Member(document, L"modifytime"), L"2003:04:05 07:07:08");
+}
+
+TEST_F(MainZone, ReadsTheSameTextForThreeEqualTimes)
+{
+    const FILETIME time = MakeFileTime(2020, 1, 31, 12, 45, 0);
+    ASSERT_TRUE(SetTimes(path_, &time, &time, &time));
+    const JsonWrapper document = Read();
+    for (const wchar_t* member : {L"createtime", L"modifytime", L"accesstime"})
+        EXPECT_EQ(Member(document, member), L"2020:01:31 13:45:00") << member;
+}
+
+TEST_F(MainZone, WritesLocalTextAsUtcFileTimes)
+{
+    std::wstring error;
+    ASSERT_TRUE(WriteTimes(path_, TimesRequest(L"", L"2020:01:31 13:45:00", L"2021:02:31 10:00:00"), error));
+    const Times now = TimesOf(path_);
+    EXPECT_EQ(now.written, Ticks(MakeFileTime(2020, 1, 31, 12, 45, 0)));
+    EXPECT_EQ(now.accessed, Ticks(MakeFileTime(2021, 3, 3, 9, 0, 0)));
+}
+
+TEST_F(TimedFile, ReadsTheThreeMembersInOrderAndClosesTheFile)
+{
+    const JsonWrapper document = Read();
+    ASSERT_EQ(document.GetCount(), 3);
+    EXPECT_EQ(document.GetItem(0).GetName(), L"createtime");
+    EXPECT_EQ(document.GetItem(1).GetName(), L"modifytime");
+    EXPECT_EQ(document.GetItem(2).GetName(), L"accesstime");
+    for (int i = 0; i < 3; ++i) {
+        std::wstring text;
+        EXPECT_TRUE(document.GetItem(i).GetText(text));
+        EXPECT_EQ(text.size(), 19u) << text;
+    }
+    EXPECT_TRUE(NobodyHolds(path_));
+}
+
+TEST_F(TimedFile, ReadingAMissingFileAddsNothing)
+{
+    JsonWrapper document;
+    document.MakeObject();
+    EXPECT_FALSE(ReadFileTimes(dir_.Path() + L"\\missing.txt", document));
+    EXPECT_EQ(document.GetCount(), 0);
+}
+
+TEST_F(TimedFile, ReadingATimeBeforeTheCRuntimeRangeThrowsAndLeavesTheFileClosed)
+{
+    const FILETIME early = MakeFileTime(1950, 6, 1, 0, 0, 0);
+    ASSERT_TRUE(SetTimes(path_, nullptr, nullptr, &early));
+    JsonWrapper document;
+    document.MakeObject();
+    EXPECT_EQ(ThrownCode([&] { ReadFileTimes(path_, document); }), E_INVALIDARG);
+    EXPECT_TRUE(NobodyHolds(path_));
+}
+
+TEST_F(TimedFile, WritesEachAcceptedFormSoThatItReadsBackAsTheCanonicalText)
+{
+    for (const wchar_t* text : kAcceptedForms) {
+        SCOPED_TRACE(testing::Message() << "text: " << text);
+        std::wstring error;
+        ASSERT_TRUE(WriteTimes(path_, TimesRequest(text, text, text), error)) << error;
+        EXPECT_EQ(error, L"");
+        const JsonWrapper document = Read();
+        if (keepsCreation_) {
+            EXPECT_EQ(Member(document, L"createtime"), L"2020:01:31 13:45:00");
+        }
+        EXPECT_EQ(Member(document, L"modifytime"), L"2020:01:31 13:45:00");
+        EXPECT_EQ(Member(document, L"accesstime"), L"2020:01:31 13:45:00");
+    }
+}
+
+TEST_F(TimedFile, WritesADayBeyondTheEndOfItsMonthAsTheNormalisedDate)
+{
+    const struct {
+        const wchar_t* text;
+        const wchar_t* stored;
+    } cases[] = {
+        {L"2021:02:31 10:00:00", L"2021:03:03 10:00:00"},
+        {L"2020:02:31 10:00:00", L"2020:03:02 10:00:00"},
+        {L"2021:04:31 23:59:59", L"2021:05:01 23:59:59"},
+    };
+    for (const auto& c : cases) {
+        std::wstring error;
+        ASSERT_TRUE(WriteTimes(path_, TimesRequest(L"", c.text, L""), error)) << error;
+        EXPECT_EQ(Member(Read(), L"modifytime"), c.stored) << c.text;
+    }
+}
+
+TEST_F(TimedFile, WritingOnlyTheModifyTimeLeavesTheOtherTimesAlone)
+{
+    std::wstring error;
+    ASSERT_TRUE(WriteTimes(path_, TimesRequest(L"", L"2020:01:31 13:45:00", L""), error)) << error;
+    const Times now = TimesOf(path_);
+    EXPECT_EQ(now.written, Ticks(DateTimeToFileTime(L"2020:01:31 13:45:00")));
+    EXPECT_EQ(now.accessed, Ticks(accessed_));
+    if (keepsCreation_) {
+        EXPECT_EQ(now.created, Ticks(created_));
+    }
+    EXPECT_EQ(Member(Read(), L"modifytime"), L"2020:01:31 13:45:00");
+}
+
+TEST_F(TimedFile, WritingThreeEmptyTextsSucceedsAndChangesNothing)
+{
+    std::wstring error;
+    EXPECT_TRUE(WriteTimes(path_, TimesRequest(L"", L"", L""), error));
+    EXPECT_EQ(error, L"");
+    ExpectUnchanged("three empty texts");
+
+    JsonWrapper noMembers;
+    noMembers.MakeObject();
+    EXPECT_TRUE(WriteTimes(path_, noMembers, error));
+    ExpectUnchanged("no members");
+}
+
+TEST_F(TimedFile, RefusesATextWithoutTheDateTimeShapeAndChangesNoTime)
+{
+    const std::wstring valid = L"2020:01:31 13:45:00";
+    const struct {
+        const wchar_t* member;
+        JsonWrapper request;
+    } cases[] = {
+        {L"modifytime", TimesRequest(valid, L"now", valid)},
+        {L"createtime", TimesRequest(L"2020-01-31T13:45:00", valid, valid)},
+        {L"accesstime", TimesRequest(valid, valid, L"2020:01:31  13:45:00")},
+        {L"accesstime", TimesRequest(L"", L"", L"   ")},
+    };
+    for (const auto& c : cases) {
+        const std::wstring text = Member(c.request, c.member);
+        SCOPED_TRACE(testing::Message() << c.member << ": " << text);
+        std::wstring error;
+        EXPECT_FALSE(WriteTimes(path_, c.request, error));
+        EXPECT_EQ(error, L"invalid date-time text for " + std::wstring(c.member) + L": " + text);
+        ExpectUnchanged("after refusal");
+        EXPECT_TRUE(NobodyHolds(path_));
+    }
+}
+
+TEST_F(TimedFile, ThrowsForFieldsOutOfRangeAndLeavesTheFileClosedAndUnchanged)
+{
+    const std::wstring valid = L"2020:01:31 13:45:00";
+    const struct {
+        JsonWrapper request;
+        HRESULT code;
+    } cases[] = {
+        {TimesRequest(valid, L"2020:13:01 00:00:00", valid), E_FAIL},
+        {TimesRequest(L"2020:01:32 00:00:00", valid, valid), E_FAIL},
+        {TimesRequest(valid, valid, L"2020:01:01 24:00:00"), E_FAIL},
+        {TimesRequest(L"", L"1900:01:01 00:00:00", L""), E_INVALIDARG},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.request.Print());
+        std::wstring error;
+        EXPECT_EQ(ThrownCode([&] { WriteTimes(path_, c.request, error); }), c.code);
+        EXPECT_TRUE(NobodyHolds(path_));
+        ExpectUnchanged("after the exception");
+    }
+    EXPECT_TRUE(DeleteFileW(path_.c_str()));
+}
+
+TEST_F(TimedFile, ReportsTheSystemErrorWhenTheFileCannotBeOpened)
+{
+    std::wstring error;
+    EXPECT_FALSE(WriteTimes(dir_.Path() + L"\\missing.txt", TimesRequest(L"", L"2020:01:31 13:45:00", L""), error));
+    EXPECT_EQ(error, L"file open failed, error: 2");
+
+    HANDLE holder = CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    error.clear();
+    EXPECT_FALSE(WriteTimes(path_, TimesRequest(L"", L"2020:01:31 13:45:00", L""), error));
+    EXPECT_EQ(error, L"file open failed, error: 32");
+    CloseHandle(holder);
+    ExpectUnchanged("after a sharing violation");
+}
+
+TEST(FileTimesOfAFolder, AreWrittenAndReadBack)
+{
+    TempDir dir;
+    const std::wstring folder = dir.MakeFolder(L"sub");
+    std::wstring error;
+    ASSERT_TRUE(WriteTimes(folder, TimesRequest(L"", L"2020:01:31 13:45:00", L"2021:03:03 10:00:00"), error))
+        << error;
+    JsonWrapper document;
+    document.MakeObject();
+    ASSERT_TRUE(ReadFileTimes(folder, document));
+    EXPECT_EQ(Member(document, L"modifytime"), L"2020:01:31 13:45:00");
+    EXPECT_EQ(Member(document, L"accesstime"), L"2021:03:03 10:00:00");
+    EXPECT_EQ(Member(document, L"createtime").size(), 19u);
+}
