@@ -31,8 +31,8 @@ std::wstring MakeTree(int files)
 {
     wchar_t base[MAX_PATH];
     GetTempPathW(MAX_PATH, base);
-    const std::wstring root = std::wstring(base) + L"varenko-bench-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                              std::to_wstring(files);
+    const std::wstring root =
+        std::wstring(base) + L"varenko-bench-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(files);
     CreateDirectoryW(root.c_str(), nullptr);
     for (int i = 0; i < files; ++i) {
         const std::wstring folder = root + L"\\folder " + std::to_wstring(i / 500);

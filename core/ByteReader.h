@@ -14,12 +14,10 @@ public:
     ByteReader() = default;
     ByteReader(const uint8_t* data, size_t size, ByteOrder order = ByteOrder::Little)
         : data_(size ? data : nullptr), size_(data ? size : 0), order_(order)
-    {
-    }
+    {}
     explicit ByteReader(const std::vector<uint8_t>& bytes, ByteOrder order = ByteOrder::Little)
         : ByteReader(bytes.data(), bytes.size(), order)
-    {
-    }
+    {}
 
     size_t Size() const { return size_; }
     size_t Offset() const { return offset_; }

@@ -57,8 +57,8 @@ std::optional<DateTimeFields> SplitDateTime(std::wstring_view input)
 
 bool DateTimeFieldsInRange(const DateTimeFields& f)
 {
-    return f[0] >= 1900 && f[1] >= 1 && f[1] <= 12 && f[2] >= 1 && f[2] <= 31 && f[3] >= 0 && f[3] <= 23 &&
-           f[4] >= 0 && f[4] <= 59 && f[5] >= 0 && f[5] <= 59;
+    return f[0] >= 1900 && f[1] >= 1 && f[1] <= 12 && f[2] >= 1 && f[2] <= 31 && f[3] >= 0 && f[3] <= 23 && f[4] >= 0 &&
+           f[4] <= 59 && f[5] >= 0 && f[5] <= 59;
 }
 
 std::optional<long long> LocalFieldsToTime(const DateTimeFields& f)
@@ -92,7 +92,6 @@ std::optional<DateTimeFields> TimeToLocalFields(long long value)
 std::wstring FormatDateTime(const DateTimeFields& f)
 {
     wchar_t buffer[64];
-    const int length =
-        std::swprintf(buffer, 64, L"%04d:%02d:%02d %02d:%02d:%02d", f[0], f[1], f[2], f[3], f[4], f[5]);
+    const int length = std::swprintf(buffer, 64, L"%04d:%02d:%02d %02d:%02d:%02d", f[0], f[1], f[2], f[3], f[4], f[5]);
     return length < 0 ? std::wstring() : std::wstring(buffer, static_cast<size_t>(length));
 }

@@ -67,7 +67,9 @@ std::wstring FormatFileTime(const FILETIME& utc)
     if (!FileTimeToLocalFileTime(&utc, &localTime) || !FileTimeToSystemTime(&localTime, &local))
         throw ComError(E_INVALIDARG);
     const long long value =
-        local.wYear < 1900 ? 0 : LocalTime({local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond});
+        local.wYear < 1900
+            ? 0
+            : LocalTime({local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond});
     return FormatDateTime(LocalFields(value));
 }
 

@@ -2,8 +2,7 @@
 
 PropertyHandlers::PropertyHandlers()
     : table_{{{L"doc", &doc_}, {L"exif", &exif_}, {L"media", &media_}, {L"avi", &avi_}}}
-{
-}
+{}
 
 PropertyHandler* PropertyHandlers::Find(std::wstring_view category) const
 {

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-"""Checks that every source file includes only from its own layer and the layers below it.
+"""Checks that the layers depend on each other one way only.
 
 The layers, bottom up: core (standard C++ only), platform (beside every layer but core), props,
-engine, app; tools sit on top. Includes are the quoted ones, written from the repository root
-("core/JsonWrapper.h") or relative to the including file. Prints each offending include and
-exits with 1 when there is one.
+engine, app; tools sit on top. Every source file may include only from its own layer and the
+layers below it (quoted includes, written from the repository root, "core/JsonWrapper.h", or
+relative to the including file), and each layer's CMake library links only the libraries of the
+layers right below it. Prints each offence and exits with 1 when there is one.
 """
 import os
 import re
@@ -21,6 +22,16 @@ ALLOWED = {
 }
 # Headers that core must never include, whatever the include path.
 PLATFORM_HEADERS = re.compile(r"^(windows|win\w*|ole\w*|objbase|unknwn|shl\w*|shobj\w*|comdef|atl\w*)\.h$", re.I)
+# The project libraries each layer's targets may link: exactly the allowed arrows.
+LINKS = {
+    "core": set(),
+    "platform": set(),
+    "props": {"varenko_core", "varenko_platform"},
+    "engine": {"varenko_props", "varenko_platform"},
+    "app": {"varenko_engine", "varenko_platform"},
+    "tools": {"varenko_app", "varenko_engine"},
+}
+LINK_CALL = re.compile(r"target_link_libraries\(\s*([\w-]+)([^)]*)\)", re.S)
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
 SOURCE = (".h", ".hpp", ".cpp", ".cc", ".c")
 
@@ -57,14 +68,30 @@ def problems(root):
     return found
 
 
+def link_problems(root):
+    found = []
+    for layer, allowed in LINKS.items():
+        path = os.path.join(root, layer, "CMakeLists.txt")
+        if not os.path.exists(path):
+            found.append(f"{layer}/CMakeLists.txt is missing")
+            continue
+        with open(path, encoding="utf-8") as cmake:
+            text = re.sub(r"#.*", "", cmake.read())
+        for target, arguments in LINK_CALL.findall(text):
+            for library in arguments.split():
+                if library.startswith("varenko_") and library not in allowed | {f"varenko_{layer}"}:
+                    found.append(f"{layer}/CMakeLists.txt: {target} links {library}, against the layers' direction")
+    return found
+
+
 def main():
     root = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), ".."))
-    found = problems(root)
+    found = problems(root) + link_problems(root)
     for line in found:
         print(line)
     if found:
         return 1
-    print("layers: every include goes to the same layer or one below it")
+    print("layers: every include and every link goes to the same layer or one below it")
     return 0
 
 

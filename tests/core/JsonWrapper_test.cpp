@@ -819,3 +819,85 @@ TEST(JsonWrapper, ReplacesInvalidUtf16InNamesAndValues)
     EXPECT_EQ(parsed.Print(), L"{\"k\uFFFD\":\"a\uFFFDb\"}");
     EXPECT_FALSE(HasUnpairedSurrogate(parsed.GetItem(0).GetName()));
 }
+
+// Reading in place: views borrow the document's nodes and must read exactly what the copying
+// getters read.
+
+TEST(JsonView, ReadsMembersAndValuesAsTheCopyingGettersDo)
+{
+    const JsonWrapper doc =
+        Parsed(L"{\"Cmd\":\"getprops\",\"n\":3.7,\"flag\":true,\"off\":false,\"none\":null,\"list\":[1,\"a\"],"
+               L"\"obj\":{\"x\":\"y\"},\"cmd\":\"second\"}");
+    for (const wchar_t* name : {L"cmd", L"CMD", L"n", L"flag", L"off", L"none", L"list", L"obj", L"missing"}) {
+        std::wstring viewText = L"unset", copyText = L"unset";
+        EXPECT_EQ(doc.Member(name).GetText(viewText), doc.GetMember(name).GetText(copyText)) << name;
+        EXPECT_EQ(viewText, copyText) << name;
+        int viewInt = -1, copyInt = -1;
+        EXPECT_EQ(doc.Member(name).GetInt(viewInt), doc.GetMember(name).GetInt(copyInt)) << name;
+        EXPECT_EQ(viewInt, copyInt) << name;
+        bool viewBool = false, copyBool = false;
+        EXPECT_EQ(doc.Member(name).GetBool(viewBool), doc.GetMember(name).GetBool(copyBool)) << name;
+        EXPECT_EQ(viewBool, copyBool) << name;
+        EXPECT_EQ(doc.Member(name).Count(), doc.GetMember(name).GetCount()) << name;
+        EXPECT_EQ(doc.Member(name).Copy().Print(), doc.GetMember(name).Print()) << name;
+    }
+    EXPECT_EQ(MemberText(doc, L"CMD"), L"getprops");
+    EXPECT_EQ(MemberText(doc.Member(L"obj"), L"X"), L"y");
+    EXPECT_EQ(MemberText(doc.Member(L"list"), L"0"), L"");
+}
+
+TEST(JsonView, IteratesChildrenInOrderWithTheirNames)
+{
+    const JsonWrapper doc = Parsed(L"{\"a\":1,\"b\":[true,\"t\",null],\"a\":2}");
+    std::wstring names;
+    for (JsonView member : doc.View())
+        names += member.Name() + L";";
+    EXPECT_EQ(names, L"a;b;a;");
+
+    std::wstring items;
+    for (JsonView item : doc.Member(L"b")) {
+        std::wstring text = L"-";
+        item.GetText(text);
+        items += text + L"(" + item.Name() + L")";
+    }
+    EXPECT_EQ(items, L"true()t()-()");
+}
+
+TEST(JsonView, FindsNothingInsideScalarsOrAnEmptyDocument)
+{
+    const JsonWrapper empty;
+    const JsonWrapper scalar = Parsed(L"\"text\"");
+    for (const JsonWrapper* doc : {&empty, &scalar}) {
+        EXPECT_TRUE(doc->Member(L"text").IsEmpty());
+        EXPECT_EQ(doc->View().Count(), 0);
+        EXPECT_TRUE(doc->View().begin() == doc->View().end());
+    }
+    EXPECT_TRUE(JsonView().Copy().IsEmpty());
+}
+
+TEST(JsonView, AddsACopyOfTheViewedNodeUnderTheNewName)
+{
+    JsonWrapper source = Parsed(L"{\"inner\":{\"k\":[1,2]}}");
+    JsonWrapper target;
+    ASSERT_TRUE(target.MakeObject());
+    EXPECT_TRUE(target.AddView(L"copy", source.Member(L"inner")));
+    EXPECT_FALSE(target.AddView(L"none", source.Member(L"missing")));
+    source.MakeArray(); // the copy must not share the source's nodes
+    EXPECT_EQ(target.Print(), L"{\"copy\":{\"k\":[1, 2]}}");
+}
+
+TEST(JsonView, WalksALongListOnceInOrder)
+{
+    JsonWrapper list;
+    ASSERT_TRUE(list.MakeArray());
+    for (int i = 0; i < 50000; ++i)
+        list.AppendString(std::to_wstring(i));
+    int expected = 0;
+    for (JsonView item : list.View()) {
+        std::wstring text;
+        ASSERT_TRUE(item.GetText(text));
+        ASSERT_EQ(text, std::to_wstring(expected));
+        ++expected;
+    }
+    EXPECT_EQ(expected, 50000);
+}
