@@ -7,6 +7,7 @@
 #include "platform/AxHost.h"
 #include "platform/Bstr.h"
 #include "platform/PageAddress.h"
+#include "platform/Variant.h"
 
 #include <mshtml.h>
 #include <shellapi.h>
@@ -95,9 +96,17 @@ LRESULT UIWindow::OnCreate(WPARAM, LPARAM)
 {
     DpiScale();
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    for (const auto& [size, kind] : {std::pair{32, ICON_BIG}, std::pair{16, ICON_SMALL}}) {
-        if (HANDLE icon = LoadImageW(instance, MAKEINTRESOURCEW(128), IMAGE_ICON, size, size, LR_DEFAULTCOLOR))
-            SendMessageW(Handle(), WM_SETICON, kind, reinterpret_cast<LPARAM>(icon));
+    // The window keeps its icons until it is gone; the system only borrows them.
+    const struct {
+        int size;
+        WPARAM kind;
+        UniqueIcon& icon;
+    } icons[] = {{32, ICON_BIG, bigIcon_}, {16, ICON_SMALL, smallIcon_}};
+    for (const auto& entry : icons) {
+        entry.icon.Reset(static_cast<HICON>(
+            LoadImageW(instance, MAKEINTRESOURCEW(128), IMAGE_ICON, entry.size, entry.size, LR_DEFAULTCOLOR)));
+        if (entry.icon.IsValid())
+            SendMessageW(Handle(), WM_SETICON, entry.kind, reinterpret_cast<LPARAM>(entry.icon.Get()));
     }
 
     DragAcceptFiles(Handle(), TRUE);
@@ -183,7 +192,8 @@ LRESULT UIWindow::OnGetMinMaxInfo(WPARAM, LPARAM lParam)
 
 LRESULT UIWindow::OnDropFiles(WPARAM wParam, LPARAM)
 {
-    const HDROP drop = reinterpret_cast<HDROP>(wParam);
+    const UniqueDrop dropOwner(reinterpret_cast<HDROP>(wParam));
+    const HDROP drop = dropOwner.Get();
     if (!drop) return 0;
     JsonWrapper list;
     list.MakeArray();
@@ -199,7 +209,6 @@ LRESULT UIWindow::OnDropFiles(WPARAM wParam, LPARAM)
             list.AppendString(name);
     }
     scriptRunner_(AddFilesScript(list.Print()));
-    DragFinish(drop);
     return 0;
 }
 
@@ -213,12 +222,10 @@ std::wstring UIWindow::RunScript(const std::wstring& code)
     if (!document || FAILED(document->get_parentWindow(window.Put())) || !window) return {};
     const Bstr script(code);
     const Bstr language(L"JavaScript");
-    VARIANT result;
-    VariantInit(&result);
-    const HRESULT hr = window->execScript(script.Get(), language.Get(), &result);
+    Variant result;
+    const HRESULT hr = window->execScript(script.Get(), language.Get(), result.Get());
     std::wstring text;
-    if (SUCCEEDED(hr) && result.vt == VT_BSTR) text = BstrText(result.bstrVal);
-    VariantClear(&result);
+    if (SUCCEEDED(hr) && result.Get()->vt == VT_BSTR) text = BstrText(result.Get()->bstrVal);
     return text;
 }
 

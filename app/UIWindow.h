@@ -7,6 +7,7 @@
 #include "platform/BrowserEvents.h"
 #include "platform/ComPtr.h"
 #include "platform/PageProtocol.h"
+#include "platform/UniqueHandle.h"
 #include "platform/WindowImpl.h"
 
 #include <exdisp.h>
@@ -69,6 +70,8 @@ private:
     void OnNavigateError(const std::wstring& url, bool topLevel) override;
 
     UIHandler handler_;
+    UniqueIcon bigIcon_;
+    UniqueIcon smallIcon_;
     BrowserEvents events_{*this};
     HWND host_ = nullptr;
     ComPtr<IWebBrowser2> browser_;

@@ -85,10 +85,9 @@ public:
         if (!out) return E_POINTER;
         *out = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        auto* protocol = new PageProtocol(reader_);
-        const HRESULT hr = protocol->QueryInterface(iid, out);
-        protocol->Release();
-        return hr;
+        ComPtr<PageProtocol> protocol;
+        protocol.Reset(new PageProtocol(reader_));
+        return protocol->QueryInterface(iid, out);
     }
     STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 

@@ -2,6 +2,7 @@
 // Sole owners of kernel objects: one template, a closing rule per kind of handle. Each owner
 // closes its handle exactly once and can be moved but not copied.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <utility>
 
@@ -59,3 +60,21 @@ struct ModuleHandleTraits {
     static void Close(HMODULE handle) { FreeLibrary(handle); }
 };
 using UniqueModule = UniqueResource<ModuleHandleTraits>;
+
+// Icons of LoadImageW without LR_SHARED.
+struct IconHandleTraits {
+    using Handle = HICON;
+    static HICON Invalid() { return nullptr; }
+    static bool IsValid(HICON handle) { return handle != nullptr; }
+    static void Close(HICON handle) { DestroyIcon(handle); }
+};
+using UniqueIcon = UniqueResource<IconHandleTraits>;
+
+// The dropped-files handle of WM_DROPFILES, which the receiver must finish.
+struct DropHandleTraits {
+    using Handle = HDROP;
+    static HDROP Invalid() { return nullptr; }
+    static bool IsValid(HDROP handle) { return handle != nullptr; }
+    static void Close(HDROP handle) { DragFinish(handle); }
+};
+using UniqueDrop = UniqueResource<DropHandleTraits>;
