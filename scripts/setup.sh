@@ -64,6 +64,8 @@ build_dep() {
 
 install_debian_packages cmake ninja-build dpkg-dev g++-mingw-w64-x86-64-posix mingw-w64-tools \
   wine wine64 xvfb xauth libgtest-dev libutfcpp-dev
+# Readers that are not ours, so that the tests check every write to a file with another program.
+install_debian_packages libimage-exiftool-perl ffmpeg python3-mutagen python3-olefile
 
 CJSON_VERSION=1.7.15
 TAGLIB_VERSION=1.13
