@@ -3,6 +3,7 @@
 #include "app/DropScript.h"
 #include "core/JsonWrapper.h"
 #include "core/TextConvert.h"
+#include "tests/support/Requests.h"
 #include "tests/support/ScriptLiteral.h"
 
 #include <gtest/gtest.h>
@@ -105,14 +106,10 @@ TEST(DropScript, CallHandsThePrintedListToOnAddFilesAsOneStringArgument)
     ExpectNoRawDangerousCharacters(call.substr(head.size(), i - head.size()), "call");
 
     // What the page parses is the dropped names themselves.
-    JsonWrapper parsed;
-    ASSERT_TRUE(parsed.Parse(*value));
-    ASSERT_EQ(parsed.GetCount(), static_cast<int>(NastyNames().size()));
-    for (size_t k = 0; k < NastyNames().size(); ++k) {
-        std::wstring name;
-        EXPECT_TRUE(parsed.GetItem(static_cast<int>(k)).GetText(name));
-        EXPECT_EQ(name, NastyNames()[k].name) << NastyNames()[k].label;
-    }
+    const std::vector<std::wstring> names = TextItems(Parsed(*value).View());
+    ASSERT_EQ(names.size(), NastyNames().size());
+    for (size_t k = 0; k < names.size(); ++k)
+        EXPECT_EQ(names[k], NastyNames()[k].name) << NastyNames()[k].label;
 }
 
 TEST(DropScript, EmptyListIsStillHandedOver)

@@ -9,8 +9,10 @@
 #include "platform/AxHost.h"
 #include "platform/ComPtr.h"
 #include "platform/PageAddress.h"
+#include "tests/support/Requests.h"
 #include "tests/support/ScriptLiteral.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/Windows.h"
 
 #include <gtest/gtest.h>
 
@@ -26,18 +28,6 @@
 #include <vector>
 
 namespace {
-
-bool CanCreateWindows()
-{
-    static const bool can = [] {
-        const HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                           GetModuleHandleW(nullptr), nullptr);
-        if (!probe) return false;
-        DestroyWindow(probe);
-        return true;
-    }();
-    return can;
-}
 
 // Dispatches what is waiting for this thread; true when WM_QUIT was among it.
 bool DrainMessages(int* quitCode = nullptr)
@@ -218,15 +208,7 @@ std::vector<std::wstring> NamesHandedToPage(const std::wstring& call)
     EXPECT_TRUE(json.has_value()) << Utf16ToUtf8(call);
     EXPECT_EQ(call.substr(i), tail) << Utf16ToUtf8(call);
     if (!json) return {};
-    JsonWrapper list;
-    EXPECT_TRUE(list.Parse(*json)) << Utf16ToUtf8(*json);
-    std::vector<std::wstring> names;
-    for (int k = 0; k < list.GetCount(); ++k) {
-        std::wstring name;
-        EXPECT_TRUE(list.GetItem(k).GetText(name)) << "item " << k;
-        names.push_back(name);
-    }
-    return names;
+    return TextItems(Parsed(*json).View());
 }
 
 TEST_F(UIWindowTest, HandsDroppedFilesAndFolderContentsToThePageInOneCall)
@@ -378,27 +360,28 @@ protected:
                   S_OK);
     }
 
-    static VARIANT Dispatch(IDispatch* dispatch)
+    static VARIANT Typed(VARTYPE type)
     {
         VARIANT v;
         VariantInit(&v);
-        v.vt = VT_DISPATCH;
+        v.vt = type;
+        return v;
+    }
+    static VARIANT Dispatch(IDispatch* dispatch)
+    {
+        VARIANT v = Typed(VT_DISPATCH);
         v.pdispVal = dispatch;
         return v;
     }
     static VARIANT ByRef(VARIANT* value)
     {
-        VARIANT v;
-        VariantInit(&v);
-        v.vt = VT_VARIANT | VT_BYREF;
+        VARIANT v = Typed(VT_VARIANT | VT_BYREF);
         v.pvarVal = value;
         return v;
     }
     static VARIANT BoolRef(VARIANT_BOOL* value)
     {
-        VARIANT v;
-        VariantInit(&v);
-        v.vt = VT_BOOL | VT_BYREF;
+        VARIANT v = Typed(VT_BOOL | VT_BYREF);
         v.pboolVal = value;
         return v;
     }

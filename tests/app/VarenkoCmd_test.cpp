@@ -1,6 +1,7 @@
 // Drives the console program as a user's script would: request lines in, answer lines out.
 #include "core/JsonWrapper.h"
 #include "core/TextConvert.h"
+#include "tests/support/Requests.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -11,14 +12,6 @@
 #include <vector>
 
 namespace {
-
-std::wstring ProgramPath()
-{
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path = self;
-    return path.substr(0, path.find_last_of(L'\\') + 1) + L"varenko-cmd.exe";
-}
 
 // Runs the program with the given standard input and returns its standard output.
 std::string RunProgram(const std::string& input)
@@ -36,7 +29,7 @@ std::string RunProgram(const std::string& input)
     startup.hStdOutput = outWrite;
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process{};
-    std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
+    std::wstring commandLine = L"\"" + BesideTestProgram(L"varenko-cmd.exe") + L"\"";
     const BOOL started =
         CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
     CloseHandle(inRead);
@@ -73,24 +66,10 @@ std::vector<std::string> Lines(const std::string& text)
     return lines;
 }
 
-// A Windows path as UTF-8 JSON string text.
-std::string Quoted(const std::wstring& path)
-{
-    JsonWrapper list;
-    list.MakeArray();
-    list.AppendString(path);
-    const std::string printed = Utf16ToUtf8(list.Print());
-    return printed.substr(2, printed.size() - 4); // inside [" and "]
-}
-
+// The answer a program's output line carries, which is itself a JSON text.
 JsonWrapper AnswerOf(const std::string& line)
 {
-    JsonWrapper output, answer;
-    std::wstring text;
-    output.Parse(Utf8ToUtf16(line));
-    output.GetMember(L"answer").GetText(text);
-    answer.Parse(text);
-    return answer;
+    return Parsed(MemberText(Parsed(Utf8ToUtf16(line)), L"answer"));
 }
 
 } // namespace
@@ -101,16 +80,22 @@ TEST(VarenkoCmd, AnswersEachRequestLineWithOneOutputLine)
         std::string request;
         std::string output;
     } cases[] = {
-        {"{\"cmd\":\"nosuch\"}", "{\"hr\":0,\"answer\":\"\"}"},
+        {Request(L"nosuch").Utf8(), "{\"hr\":0,\"answer\":\"\"}"},
+        // Lines that are not JSON stay raw text, as does the line end of a script written on Windows.
         {"not json", "{\"hr\":0}"},
         {"", "{\"hr\":0}"},
-        {"{\"cmd\":\"log\",\"data\":\"page loaded\"}\r", "{\"hr\":0,\"answer\":\"\"}"},
-        {"{\"cmd\":\"LOG\",\"data\":\"page loaded\"}", "{\"hr\":0,\"answer\":\"\"}"},
-        {"{\"cmd\":\"initproplist\",\"cat\":\"exif\",\"props\":\"{}\"}", "{\"hr\":0,\"answer\":\"\"}"},
-        {"{\"cmd\":\"setprops\",\"filename\":\"x\",\"cat\":\"DOC\",\"props\":{}}",
+        {Request(L"log").Text(L"data", L"page loaded").Utf8() + "\r", "{\"hr\":0,\"answer\":\"\"}"},
+        {Request(L"LOG").Text(L"data", L"page loaded").Utf8(), "{\"hr\":0,\"answer\":\"\"}"},
+        {Request(L"initproplist").Text(L"cat", L"exif").Text(L"props", L"{}").Utf8(), "{\"hr\":0,\"answer\":\"\"}"},
+        {Request(L"setprops").Text(L"filename", L"x").Text(L"cat", L"DOC").Object(L"props", Object()).Utf8(),
          "{\"hr\":0,\"answer\":\"{\\\"error\\\":\\\"\\\"}\"}"},
-        {"{\"cmd\":\"setprops\",\"filename\":\"C:\\\\no\\\\such\\\\file.jpg\",\"cat\":\"datetime\",\"props\":{"
-         "\"createtime\":\"2020:01:31 13:45:00\",\"modifytime\":\"\",\"accesstime\":\"\"}}",
+        {Request(L"setprops")
+             .Text(L"filename", L"C:\\no\\such\\file.jpg")
+             .Text(L"cat", L"datetime")
+             .Object(
+                 L"props",
+                 Object().Text(L"createtime", L"2020:01:31 13:45:00").Text(L"modifytime", L"").Text(L"accesstime", L""))
+             .Utf8(),
          "{\"hr\":0,\"answer\":\"{\\\"result\\\":false,\\\"error\\\":\\\"file open failed, error: 3\\\"}\"}"},
     };
     std::string input;
@@ -126,28 +111,33 @@ TEST(VarenkoCmd, EditsTimesAndAttributesOfFilesWithNonAsciiNames)
 {
     TempDir dir;
     const std::wstring file = dir.MakeFile(L"na\u00efve \u0416 \u4e2d.txt", "kept");
-    const std::string name = Quoted(file);
-    const std::string input =
-        "{\"cmd\":\"setprops\",\"filename\":\"" + name +
-        "\",\"cat\":\"datetime\",\"props\":{\"createtime\":\"2020:01:31 13:45:00\",\"modifytime\":\"2021/6/5 "
-        "7:08:09\",\"accesstime\":\"\"}}\n"
-        "{\"cmd\":\"setprops\",\"filename\":\"" +
-        name + "\",\"cat\":\"attributes\",\"props\":{\"attributes\":\"RA\"}}\n" + "{\"cmd\":\"getprops\",\"name\":\"" +
-        name + "\",\"allprops\":true}\n";
+    const JsonObject requests[] = {
+        Request(L"setprops")
+            .Text(L"filename", file)
+            .Text(L"cat", L"datetime")
+            .Object(L"props", Object()
+                                  .Text(L"createtime", L"2020:01:31 13:45:00")
+                                  .Text(L"modifytime", L"2021/6/5 7:08:09")
+                                  .Text(L"accesstime", L"")),
+        Request(L"setprops")
+            .Text(L"filename", file)
+            .Text(L"cat", L"attributes")
+            .Object(L"props", Object().Text(L"attributes", L"RA")),
+        Request(L"getprops").Text(L"name", file).Bool(L"allprops", true),
+    };
+    std::string input;
+    for (const JsonObject& request : requests)
+        input += request.Utf8() + "\n";
     const std::vector<std::string> lines = Lines(RunProgram(input));
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], "{\"hr\":0,\"answer\":\"{\\\"result\\\":true,\\\"error\\\":\\\"\\\"}\"}");
     EXPECT_EQ(lines[1], lines[0]);
 
     const JsonWrapper answer = AnswerOf(lines[2]);
-    std::wstring created, modified, attributes;
-    answer.GetMember(L"createtime").GetText(created);
-    answer.GetMember(L"modifytime").GetText(modified);
-    answer.GetMember(L"attributes").GetText(attributes);
     // Wine on a Linux file system has no creation time of its own to set, so only its form is checked.
-    EXPECT_EQ(created.size(), 19u);
-    EXPECT_EQ(modified, L"2021:06:05 07:08:09");
-    EXPECT_NE(attributes.find(L'R'), std::wstring::npos);
+    EXPECT_EQ(MemberText(answer, L"createtime").size(), 19u);
+    EXPECT_EQ(MemberText(answer, L"modifytime"), L"2021:06:05 07:08:09");
+    EXPECT_NE(MemberText(answer, L"attributes").find(L'R'), std::wstring::npos);
     EXPECT_EQ(ReadAll(file), "kept");
     SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
 }

@@ -2,6 +2,8 @@
 // file carries (icons, manifest, version, subsystem).
 #include "core/TextConvert.h"
 #include "platform/PageAddress.h"
+#include "tests/support/TestFiles.h"
+#include "tests/support/Windows.h"
 
 #include <gtest/gtest.h>
 
@@ -15,26 +17,9 @@
 
 namespace {
 
-std::wstring BesideTest(const wchar_t* fileName)
-{
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const std::wstring path = self;
-    return path.substr(0, path.find_last_of(L'\\') + 1) + fileName;
-}
-
 std::wstring ProgramPath()
 {
-    return BesideTest(L"Varenko.exe");
-}
-
-bool CanCreateWindows()
-{
-    const HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                       GetModuleHandleW(nullptr), nullptr);
-    if (!probe) return false;
-    DestroyWindow(probe);
-    return true;
+    return BesideTestProgram(L"Varenko.exe");
 }
 
 struct Search {
@@ -288,7 +273,7 @@ TEST(ProgramFile, HasTheSameVersionAsTheConsoleProgram)
 {
     VS_FIXEDFILEINFO program{}, console{};
     ASSERT_TRUE(FileVersion(ProgramPath(), program));
-    ASSERT_TRUE(FileVersion(BesideTest(L"varenko-cmd.exe"), console));
+    ASSERT_TRUE(FileVersion(BesideTestProgram(L"varenko-cmd.exe"), console));
     EXPECT_EQ(program.dwSignature, 0xFEEF04BDu);
     EXPECT_EQ(program.dwFileVersionMS, console.dwFileVersionMS);
     EXPECT_EQ(program.dwFileVersionLS, console.dwFileVersionLS);

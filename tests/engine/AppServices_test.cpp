@@ -2,6 +2,7 @@
 #include "core/JsonWrapper.h"
 #include "core/TextConvert.h"
 #include "engine/CommandEngine.h"
+#include "tests/support/Requests.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -13,13 +14,6 @@
 #include <vector>
 
 namespace {
-
-std::wstring Command(CommandEngine& handler, const std::wstring& request)
-{
-    std::wstring answer;
-    EXPECT_TRUE(handler.RunRequest(request, answer)) << Utf16ToUtf8(request);
-    return answer;
-}
 
 // A registry key of the test's own under HKEY_CURRENT_USER, removed with everything below it at
 // the end; the user's real settings are never touched.
@@ -135,11 +129,13 @@ TEST_F(SettingsTest, StoresTheTextOfAnyMemberThroughTheCommands)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Utf16ToUtf8(c.value));
-        EXPECT_EQ(Command(*handler, std::wstring(LR"({"cmd":"setsetting","name":"lang","value":)") + c.value + L"}"),
+        // The value is JSON text of each kind, escapes included: that text is the point, so the
+        // request stays raw text.
+        EXPECT_EQ(AnswerTo(*handler, std::wstring(LR"({"cmd":"setsetting","name":"lang","value":)") + c.value + L"}"),
                   L"");
-        EXPECT_EQ(Command(*handler, LR"({"cmd":"getsetting","name":"lang"})"), c.expected);
+        EXPECT_EQ(AnswerTo(*handler, Request(L"getsetting").Text(L"name", L"lang")), c.expected);
     }
-    EXPECT_EQ(Command(*handler, LR"({"cmd":"getsetting","name":"never written"})"), L"");
+    EXPECT_EQ(AnswerTo(*handler, Request(L"getsetting").Text(L"name", L"never written")), L"");
     // The commands' own key, below the redirected HKEY_CURRENT_USER.
     DWORD type = 0, size = 0;
     ASSERT_TRUE(Stored(kSettingsKey, L"lang", type, size));
@@ -150,7 +146,7 @@ TEST(AppVersion, PrintsEachPartOfTheFileVersionAsASignedNumber)
 {
     EXPECT_EQ(GetAppVersion(OwnModulePath()), L"1.2.-32768.-1");
     auto handler = std::make_unique<CommandEngine>();
-    EXPECT_EQ(Command(*handler, LR"({"cmd":"GetAppVer"})"), L"1.2.-32768.-1");
+    EXPECT_EQ(AnswerTo(*handler, Request(L"GetAppVer")), L"1.2.-32768.-1");
 }
 
 TEST(AppVersion, IsEmptyForAFileWithoutAVersionAndForAMissingFile)
@@ -163,9 +159,9 @@ TEST(AppVersion, IsEmptyForAFileWithoutAVersionAndForAMissingFile)
 TEST(AppServiceCommands, AnswerPlainTextOrNothing)
 {
     auto handler = std::make_unique<CommandEngine>();
-    EXPECT_EQ(Command(*handler, LR"({"cmd":"getcmdline"})"), GetCommandLineW());
-    EXPECT_EQ(Command(*handler, LR"({"cmd":"log","data":true})"), L"");
-    EXPECT_EQ(Command(*handler, LR"({"cmd":"openurl","url":"not an address"})"), L"");
+    EXPECT_EQ(AnswerTo(*handler, Request(L"getcmdline")), GetCommandLineW());
+    EXPECT_EQ(AnswerTo(*handler, Request(L"log").Bool(L"data", true)), L"");
+    EXPECT_EQ(AnswerTo(*handler, Request(L"openurl").Text(L"url", L"not an address")), L"");
 }
 
 struct AddressCase {
@@ -218,14 +214,20 @@ TEST(WebOrMailAddress, AcceptsOnlyWebAndMailAddresses)
     }
 }
 
+// The size travels as JSON text inside a string member, as the page sends it.
+std::wstring SetWinSize(const std::wstring& size)
+{
+    return Request(L"setwinsize").Text(L"size", size);
+}
+
 TEST(WindowCommands, WithoutAWindowReportZeroAndMoveNothing)
 {
     auto handler = std::make_unique<CommandEngine>();
-    EXPECT_EQ(Command(*handler, LR"({"cmd":"getwinsize"})"), LR"({"width":0,"height":0})");
-    EXPECT_EQ(Command(*handler, LR"({"cmd":"setwinsize","size":"{\"width\":1000,\"height\":700,\"x\":1}"})"),
+    EXPECT_EQ(AnswerTo(*handler, Request(L"getwinsize")), LR"({"width":0,"height":0})");
+    EXPECT_EQ(AnswerTo(*handler, SetWinSize(Object().Number(L"width", 1000).Number(L"height", 700).Number(L"x", 1))),
               LR"({"width":1000,"height":700,"x":1})");
-    EXPECT_EQ(Command(*handler, LR"({"cmd":"setwinsize","size":"wide"})"), L"");
-    EXPECT_EQ(Command(*handler, LR"({"cmd":"setwinsize"})"), L"");
+    EXPECT_EQ(AnswerTo(*handler, SetWinSize(L"wide")), L"");
+    EXPECT_EQ(AnswerTo(*handler, Request(L"setwinsize")), L"");
 }
 
 // A plain top-level window for the window commands; needs a display.
@@ -280,17 +282,17 @@ TEST(WindowCommands, SizeTheWindowAndCentreItInItsWorkArea)
 
     auto handler = std::make_unique<CommandEngine>();
     handler->SetWindow(window.Get());
-    EXPECT_EQ(Command(*handler, LR"({"cmd":"setwinsize","size":"{\"width\":1000,\"height\":700,\"x\":1}"})"),
+    EXPECT_EQ(AnswerTo(*handler, SetWinSize(Object().Number(L"width", 1000).Number(L"height", 700).Number(L"x", 1))),
               LR"({"width":1000,"height":700,"x":1})");
     const RECT rect = WindowRect(window.Get());
     EXPECT_EQ(rect.right - rect.left, 1000);
     EXPECT_EQ(rect.bottom - rect.top, 700);
     EXPECT_EQ(rect.left, (work.left + work.right) / 2 - 500);
     EXPECT_EQ(rect.top, (work.top + work.bottom) / 2 - 350);
-    EXPECT_EQ(Command(*handler, LR"({"cmd":"getwinsize"})"), LR"({"width":1000,"height":700})");
+    EXPECT_EQ(AnswerTo(*handler, Request(L"getwinsize")), LR"({"width":1000,"height":700})");
 
     // Not JSON: the window stays as it is.
-    EXPECT_EQ(Command(*handler, LR"({"cmd":"setwinsize","size":"{\"width\":"})"), L"");
+    EXPECT_EQ(AnswerTo(*handler, SetWinSize(L"{\"width\":")), L"");
     const RECT after = WindowRect(window.Get());
     EXPECT_TRUE(EqualRect(&rect, &after));
 }

@@ -2,6 +2,7 @@
 #include "core/JsonWrapper.h"
 #include "core/TextConvert.h"
 #include "engine/CommandEngine.h"
+#include "tests/support/Requests.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -16,23 +17,12 @@
 
 namespace {
 
-std::vector<std::wstring> Items(const JsonWrapper& list)
-{
-    std::vector<std::wstring> items;
-    for (int index = 0; index < list.GetCount(); ++index) {
-        std::wstring text;
-        list.GetItem(index).GetText(text);
-        items.push_back(text);
-    }
-    return items;
-}
-
 std::vector<std::wstring> Walked(const std::wstring& folder, bool subDir, bool includeDir, bool dirOnly)
 {
     JsonWrapper list;
     list.MakeArray();
     WalkFolder(folder, list, subDir, includeDir, dirOnly);
-    return Items(list);
+    return TextItems(list.View());
 }
 
 std::vector<std::wstring> Sorted(std::vector<std::wstring> items)
@@ -112,7 +102,7 @@ TEST_F(SmallTree, AppendsToWhatTheListAlreadyHolds)
     list.MakeArray();
     list.AppendString(L"first");
     WalkFolder(Root(), list, false, false, false);
-    EXPECT_EQ(Items(list), (std::vector<std::wstring>{L"first", Root() + L"\\a.txt"}));
+    EXPECT_EQ(TextItems(list.View()), (std::vector<std::wstring>{L"first", Root() + L"\\a.txt"}));
 }
 
 TEST_F(SmallTree, JoinsAFolderPathEndingInABackslashWithASecondOne)
@@ -160,11 +150,11 @@ TEST(WalkFolder, KeepsNamesOutsideAsciiIntactUpToThePrintedList)
     JsonWrapper list;
     list.MakeArray();
     WalkFolder(dir.Path(), list, true, true, false);
-    EXPECT_EQ(Sorted(Items(list)), Sorted({folder, file, accented}));
+    EXPECT_EQ(Sorted(TextItems(list.View())), Sorted({folder, file, accented}));
 
     JsonWrapper reparsed;
     ASSERT_TRUE(reparsed.Parse(list.Print()));
-    EXPECT_EQ(Items(reparsed), Items(list));
+    EXPECT_EQ(TextItems(reparsed.View()), TextItems(list.View()));
 }
 
 // A link to a folder, made the way the system at hand allows: a junction (Windows, no privilege
@@ -339,7 +329,8 @@ TEST(AddFiles, AnswersEmptyTextWhenNoFilesArePicked)
     auto handler = std::make_unique<CommandEngine>();
     const UINT_PTR timer = SetTimer(nullptr, 0, 200, CancelThreadDialogs);
     std::wstring answer = L"unchanged";
-    const bool parsed = handler->RunRequest(LR"({"cmd":"addfiles","forfolder":true,"subdir":"true"})", answer);
+    const bool parsed =
+        handler->RunRequest(Request(L"addfiles").Bool(L"forfolder", true).Text(L"subdir", L"true"), answer);
     KillTimer(nullptr, timer);
     EXPECT_TRUE(parsed);
     EXPECT_EQ(answer, L"");

@@ -2,6 +2,7 @@
 #include "core/JsonWrapper.h"
 #include "platform/ComError.h"
 #include "tests/support/DateTimeTexts.h"
+#include "tests/support/Requests.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -46,25 +47,13 @@ FILETIME FromTicks(unsigned long long ticks)
 
 JsonWrapper TimesRequest(const std::wstring& created, const std::wstring& modified, const std::wstring& accessed)
 {
-    JsonWrapper props;
-    props.MakeObject();
-    props.AddString(L"createtime", created);
-    props.AddString(L"modifytime", modified);
-    props.AddString(L"accesstime", accessed);
-    return props;
+    return Object().Text(L"createtime", created).Text(L"modifytime", modified).Text(L"accesstime", accessed).Document();
 }
 
 // The props of a request are read in place, as the engine reads them.
 BOOL WriteTimes(const std::wstring& fileName, const JsonWrapper& props, std::wstring& error)
 {
     return WriteFileTimes(fileName, props.View(), error);
-}
-
-std::wstring Member(const JsonWrapper& document, const wchar_t* name)
-{
-    std::wstring text;
-    document.GetMember(name).GetText(text);
-    return text;
 }
 
 // True when no handle to the file is left open: an exclusive open succeeds.
@@ -234,10 +223,10 @@ TEST_F(MainZone, ReadsEachFileTimeIntoItsOwnMember)
 {
     const JsonWrapper document = Read();
     if (keepsCreation_) {
-        EXPECT_EQ(Member(document, L"createtime"), L"2001:02:03 05:05:06");
+        EXPECT_EQ(MemberText(document, L"createtime"), L"2001:02:03 05:05:06");
     }
-    EXPECT_EQ(Member(document, L"accesstime"), L"2002:03:04 06:06:07");
-    EXPECT_EQ(Member(document, L"modifytime"), L"2003:04:05 07:07:08");
+    EXPECT_EQ(MemberText(document, L"accesstime"), L"2002:03:04 06:06:07");
+    EXPECT_EQ(MemberText(document, L"modifytime"), L"2003:04:05 07:07:08");
 }
 
 TEST_F(MainZone, ReadsTheSameTextForThreeEqualTimes)
@@ -246,7 +235,7 @@ TEST_F(MainZone, ReadsTheSameTextForThreeEqualTimes)
     ASSERT_TRUE(SetTimes(path_, &time, &time, &time));
     const JsonWrapper document = Read();
     for (const wchar_t* member : {L"createtime", L"modifytime", L"accesstime"})
-        EXPECT_EQ(Member(document, member), L"2020:01:31 13:45:00") << member;
+        EXPECT_EQ(MemberText(document, member), L"2020:01:31 13:45:00") << member;
 }
 
 TEST_F(MainZone, WritesLocalTextAsUtcFileTimes)
@@ -300,10 +289,10 @@ TEST_F(TimedFile, WritesEachAcceptedFormSoThatItReadsBackAsTheCanonicalText)
         EXPECT_EQ(error, L"");
         const JsonWrapper document = Read();
         if (keepsCreation_) {
-            EXPECT_EQ(Member(document, L"createtime"), L"2020:01:31 13:45:00");
+            EXPECT_EQ(MemberText(document, L"createtime"), L"2020:01:31 13:45:00");
         }
-        EXPECT_EQ(Member(document, L"modifytime"), L"2020:01:31 13:45:00");
-        EXPECT_EQ(Member(document, L"accesstime"), L"2020:01:31 13:45:00");
+        EXPECT_EQ(MemberText(document, L"modifytime"), L"2020:01:31 13:45:00");
+        EXPECT_EQ(MemberText(document, L"accesstime"), L"2020:01:31 13:45:00");
     }
 }
 
@@ -320,7 +309,7 @@ TEST_F(TimedFile, WritesADayBeyondTheEndOfItsMonthAsTheNormalisedDate)
     for (const auto& c : cases) {
         std::wstring error;
         ASSERT_TRUE(WriteTimes(path_, TimesRequest(L"", c.text, L""), error)) << error;
-        EXPECT_EQ(Member(Read(), L"modifytime"), c.stored) << c.text;
+        EXPECT_EQ(MemberText(Read(), L"modifytime"), c.stored) << c.text;
     }
 }
 
@@ -334,7 +323,7 @@ TEST_F(TimedFile, WritingOnlyTheModifyTimeLeavesTheOtherTimesAlone)
     if (keepsCreation_) {
         EXPECT_EQ(now.created, Ticks(created_));
     }
-    EXPECT_EQ(Member(Read(), L"modifytime"), L"2020:01:31 13:45:00");
+    EXPECT_EQ(MemberText(Read(), L"modifytime"), L"2020:01:31 13:45:00");
 }
 
 TEST_F(TimedFile, WritingThreeEmptyTextsSucceedsAndChangesNothing)
@@ -344,9 +333,7 @@ TEST_F(TimedFile, WritingThreeEmptyTextsSucceedsAndChangesNothing)
     EXPECT_EQ(error, L"");
     ExpectUnchanged("three empty texts");
 
-    JsonWrapper noMembers;
-    noMembers.MakeObject();
-    EXPECT_TRUE(WriteTimes(path_, noMembers, error));
+    EXPECT_TRUE(WriteTimes(path_, Object().Document(), error));
     ExpectUnchanged("no members");
 }
 
@@ -363,7 +350,7 @@ TEST_F(TimedFile, RefusesATextWithoutTheDateTimeShapeAndChangesNoTime)
         {L"accesstime", TimesRequest(L"", L"", L"   ")},
     };
     for (const auto& c : cases) {
-        const std::wstring text = Member(c.request, c.member);
+        const std::wstring text = MemberText(c.request, c.member);
         SCOPED_TRACE(testing::Message() << c.member << ": " << text);
         std::wstring error;
         EXPECT_FALSE(WriteTimes(path_, c.request, error));
@@ -415,12 +402,11 @@ TEST(FileTimesOfAFolder, AreWrittenAndReadBack)
     TempDir dir;
     const std::wstring folder = dir.MakeFolder(L"sub");
     std::wstring error;
-    ASSERT_TRUE(WriteTimes(folder, TimesRequest(L"", L"2020:01:31 13:45:00", L"2021:03:03 10:00:00"), error))
-        << error;
+    ASSERT_TRUE(WriteTimes(folder, TimesRequest(L"", L"2020:01:31 13:45:00", L"2021:03:03 10:00:00"), error)) << error;
     JsonWrapper document;
     document.MakeObject();
     ASSERT_TRUE(ReadFileTimes(folder, document));
-    EXPECT_EQ(Member(document, L"modifytime"), L"2020:01:31 13:45:00");
-    EXPECT_EQ(Member(document, L"accesstime"), L"2021:03:03 10:00:00");
-    EXPECT_EQ(Member(document, L"createtime").size(), 19u);
+    EXPECT_EQ(MemberText(document, L"modifytime"), L"2020:01:31 13:45:00");
+    EXPECT_EQ(MemberText(document, L"accesstime"), L"2021:03:03 10:00:00");
+    EXPECT_EQ(MemberText(document, L"createtime").size(), 19u);
 }

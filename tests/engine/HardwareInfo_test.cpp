@@ -1,6 +1,7 @@
 #include "engine/HardwareInfo.h"
 #include "core/TextConvert.h"
 #include "engine/CommandEngine.h"
+#include "tests/support/Requests.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +11,14 @@
 
 namespace {
 
-std::wstring GetWmi(CommandEngine& handler, const std::wstring& members)
+// A "getwmi" request; a null part is left out of it.
+std::wstring GetWmi(CommandEngine& engine, const wchar_t* space, const wchar_t* className, const wchar_t* property)
 {
-    std::wstring answer;
-    EXPECT_TRUE(handler.RunRequest(L"{\"cmd\":\"getwmi\"," + members + L"}", answer));
-    return answer;
+    JsonObject request = Request(L"getwmi");
+    if (space) request.Text(L"namespace", space);
+    if (className) request.Text(L"classname", className);
+    if (property) request.Text(L"propname", property);
+    return AnswerTo(engine, request);
 }
 
 // Values joined by ";", none empty and none with blanks around it.
@@ -42,36 +46,38 @@ protected:
 
 TEST_F(WmiQuery, GathersAStringPropertyOfEveryDiskDrive)
 {
-    const std::wstring models = GetWmi(*handler_, LR"("namespace":"root\\cimv2","classname":"Win32_DiskDrive",)"
-                                                  LR"("propname":"Model")");
+    const std::wstring models = GetWmi(*handler_, L"root\\cimv2", L"Win32_DiskDrive", L"Model");
     EXPECT_FALSE(models.empty());
     ExpectWellFormedList(models);
     // Class and property names are WMI's to match, in any letter case.
-    EXPECT_EQ(GetWmi(*handler_, LR"("namespace":"root\\cimv2","classname":"win32_diskdrive","propname":"MODEL")"),
-              models);
+    EXPECT_EQ(GetWmi(*handler_, L"root\\cimv2", L"win32_diskdrive", L"MODEL"), models);
 }
 
 TEST_F(WmiQuery, JoinsTheValuesOfSeveralObjectsWithoutEmptyFields)
 {
-    ExpectWellFormedList(
-        GetWmi(*handler_, LR"("namespace":"root\\cimv2","classname":"Win32_NetworkAdapter","propname":"ProductName")"));
-    ExpectWellFormedList(
-        GetWmi(*handler_, LR"("namespace":"root\\cimv2","classname":"Win32_LogicalDisk","propname":"VolumeName")"));
+    ExpectWellFormedList(GetWmi(*handler_, L"root\\cimv2", L"Win32_NetworkAdapter", L"ProductName"));
+    ExpectWellFormedList(GetWmi(*handler_, L"root\\cimv2", L"Win32_LogicalDisk", L"VolumeName"));
 }
 
 TEST_F(WmiQuery, AnswersEmptyTextForWhatGivesNoStringValue)
 {
-    const wchar_t* const cases[] = {
-        LR"("namespace":"root\\cimv2","classname":"Win32_NoSuchClass","propname":"Model")",
-        LR"("namespace":"root\\cimv2","classname":"Win32_DiskDrive","propname":"Size")",
-        LR"("namespace":"root\\cimv2","classname":"Win32_DiskDrive","propname":"NoSuchProperty")",
-        LR"("namespace":"root\\cimv2","classname":"Win32_DiskDrive","propname":"")",
-        LR"("namespace":"root\\cimv2","classname":"","propname":"Model")",
-        LR"("namespace":"root\\nosuchspace","classname":"Win32_DiskDrive","propname":"Model")",
-        LR"("classname":"Win32_DiskDrive")",
+    const struct {
+        const wchar_t* space;
+        const wchar_t* className;
+        const wchar_t* property;
+    } cases[] = {
+        {L"root\\cimv2", L"Win32_NoSuchClass", L"Model"},
+        {L"root\\cimv2", L"Win32_DiskDrive", L"Size"},
+        {L"root\\cimv2", L"Win32_DiskDrive", L"NoSuchProperty"},
+        {L"root\\cimv2", L"Win32_DiskDrive", L""},
+        {L"root\\cimv2", L"", L"Model"},
+        {L"root\\nosuchspace", L"Win32_DiskDrive", L"Model"},
+        {nullptr, L"Win32_DiskDrive", nullptr},
     };
-    for (const wchar_t* members : cases) {
-        EXPECT_EQ(GetWmi(*handler_, members), L"") << Utf16ToUtf8(members);
+    for (const auto& c : cases) {
+        EXPECT_EQ(GetWmi(*handler_, c.space, c.className, c.property), L"")
+            << Utf16ToUtf8(c.space ? c.space : L"-") << " " << Utf16ToUtf8(c.className) << " "
+            << Utf16ToUtf8(c.property ? c.property : L"-");
     }
 }
 

@@ -125,3 +125,11 @@ std::string ReadAll(const std::wstring& path)
     CloseHandle(file);
     return bytes;
 }
+
+std::wstring BesideTestProgram(const std::wstring& fileName)
+{
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring path = self;
+    return path.substr(0, path.find_last_of(L'\\') + 1) + fileName;
+}

@@ -26,3 +26,6 @@ bool GetTimes(const std::wstring& path, FILETIME& created, FILETIME& accessed, F
 bool SetTimes(const std::wstring& path, const FILETIME* created, const FILETIME* accessed, const FILETIME* written);
 unsigned long long Ticks(const FILETIME& time);
 std::string ReadAll(const std::wstring& path);
+
+// A file in the folder of the running test program, where the build puts the programs as well.
+std::wstring BesideTestProgram(const std::wstring& fileName);
