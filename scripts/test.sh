@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian machine as needed, builds everything and runs all tests: the native tests
-# under Wine through CTest (with a virtual display so that the window tests run too), then the
-# page's tests in headless Chromium against the real command engine.
+# under Wine through CTest (with a virtual display so that the window tests run too), the fuzz
+# targets over core/ on the Linux host, then the page's tests in headless Chromium against the real
+# command engine.
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/scripts/setup.sh" || exit 1
@@ -19,8 +20,12 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
 '
 native=$?
 
+# core/ on the Linux host under libFuzzer and the sanitizers, each target for a bounded time.
+"$root/scripts/fuzz.sh" --all 20
+fuzz=$?
+
 "$root/scripts/browser-tests.sh"
 browser=$?
 
-echo "native tests: $([ $native -eq 0 ] && echo passed || echo FAILED); browser tests: $([ $browser -eq 0 ] && echo passed || echo FAILED)"
-[ $native -eq 0 ] && [ $browser -eq 0 ]
+echo "native tests: $([ $native -eq 0 ] && echo passed || echo FAILED); fuzzing: $([ $fuzz -eq 0 ] && echo passed || echo FAILED); browser tests: $([ $browser -eq 0 ] && echo passed || echo FAILED)"
+[ $native -eq 0 ] && [ $fuzz -eq 0 ] && [ $browser -eq 0 ]
