@@ -8,7 +8,9 @@
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 out="$root/build/fuzz"
-targets=(json_roundtrip datetime text_convert byte_reader)
+# Every target has a committed corpus folder; that list is the list of targets.
+targets=()
+for dir in "$root"/fuzz/corpus/*/; do targets+=("$(basename "$dir")"); done
 
 usage() {
   echo "usage: $0 TARGET SECONDS | --all SECONDS   (targets: ${targets[*]})" >&2
