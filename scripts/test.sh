@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian machine as needed, builds everything and runs all tests: the native tests
-# under Wine through CTest (with a virtual display so that the window tests run too), the fuzz
+# under Wine through CTest (with a virtual display so that the window tests run too), the installer
+# and the portable zip under Wine, the fuzz
 # targets over core/ on the Linux host, then the page's tests in headless Chromium against the real
 # command engine.
 set -uo pipefail
@@ -20,6 +21,10 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
 '
 native=$?
 
+# The installer and the portable zip, checked under Wine in a prefix of their own.
+"$root/scripts/package.sh" && "$root/scripts/check-package.sh"
+package=$?
+
 # core/ on the Linux host under libFuzzer and the sanitizers, each target for a bounded time.
 "$root/scripts/fuzz.sh" --all 20
 fuzz=$?
@@ -27,5 +32,5 @@ fuzz=$?
 "$root/scripts/browser-tests.sh"
 browser=$?
 
-echo "native tests: $([ $native -eq 0 ] && echo passed || echo FAILED); fuzzing: $([ $fuzz -eq 0 ] && echo passed || echo FAILED); browser tests: $([ $browser -eq 0 ] && echo passed || echo FAILED)"
-[ $native -eq 0 ] && [ $fuzz -eq 0 ] && [ $browser -eq 0 ]
+echo "native tests: $([ $native -eq 0 ] && echo passed || echo FAILED); packages: $([ $package -eq 0 ] && echo passed || echo FAILED); fuzzing: $([ $fuzz -eq 0 ] && echo passed || echo FAILED); browser tests: $([ $browser -eq 0 ] && echo passed || echo FAILED)"
+[ $native -eq 0 ] && [ $package -eq 0 ] && [ $fuzz -eq 0 ] && [ $browser -eq 0 ]
