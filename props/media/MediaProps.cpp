@@ -1,10 +1,31 @@
 #include "MediaProps.h"
+#include "props/media/MediaRoute.h"
+#include "props/media/MediaTags.h"
+#include "props/media/ScratchCopy.h"
 
-// Reading and writing arrive with the tag library's handler; until then nothing is reported and
-// nothing is written.
-void MediaProps::GetProps(const std::wstring&, JsonWrapper&) {}
+#include <taglib/tfilestream.h>
 
-bool MediaProps::SetProps(const std::wstring&, JsonView, std::wstring&)
+void MediaProps::GetProps(const std::wstring& fileName, JsonWrapper& result)
 {
-    return false;
+    result.MakeObject();
+    // Read-only: reading needs no write access and takes no write lock.
+    TagLib::FileStream stream(fileName.c_str(), true);
+    if (!stream.isOpen()) return;
+    ReadMediaTags(stream, MediaRouteOf(fileName), PropList(), result);
+}
+
+bool MediaProps::SetProps(const std::wstring& fileName, JsonView props, std::wstring&)
+{
+    // A request without the category's object names no values; on the routes that write the whole
+    // set it would otherwise remove every tag.
+    if (fileName.empty() || !props.IsObject()) return false;
+    ScratchCopy scratch(fileName);
+    if (!scratch.IsReady()) return false;
+    bool saved = false;
+    {
+        TagLib::FileStream stream(scratch.Path().c_str(), false);
+        if (!stream.isOpen() || stream.readOnly()) return false;
+        saved = WriteMediaTags(stream, MediaRouteOf(fileName), props);
+    }
+    return saved && scratch.Commit();
 }

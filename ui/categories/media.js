@@ -1,4 +1,9 @@
 // The Media tab: tags of audio and video files, as text.
+//
+// How a save reaches a file depends on its route, which the native side takes from the last four
+// characters of the name. An ".mp3" file is written frame by frame: a member sets every frame of
+// its identifier, so only the changed values are sent. Every other file is written as a whole set:
+// a key the request lacks is removed, so everything the file showed goes back with the changes.
 (function (V) {
   'use strict';
 
@@ -16,10 +21,63 @@
     'COMMENT': named('Comment')
   };
 
+  function isMp3(path) { return /\.mp3$/i.test(path); }
+
   function allMp3(files) {
     if (files.length === 0) { return false; }
-    for (var i = 0; i < files.length; i++) { if (!/\.mp3$/i.test(files[i].path)) { return false; } }
+    for (var i = 0; i < files.length; i++) { if (!isMp3(files[i].path)) { return false; } }
     return true;
+  }
+
+  // The selected file whose "getprops" answer this is. A save walks the selection in order, so the
+  // search starts after the file found last, and the selection is listed again only when the file
+  // is not in the list kept from before.
+  var seen = { files: [], next: 0 };
+  function fileOf(answer) {
+    for (var pass = 0; pass < 2; pass++) {
+      var files = seen.files;
+      for (var n = 0; n < files.length; n++) {
+        var i = (seen.next + n) % files.length;
+        if (files[i].props === answer) {
+          seen.next = i + 1;
+          return files[i];
+        }
+      }
+      seen.files = V.list.selectedFiles();
+      seen.next = 0;
+    }
+    return null;
+  }
+
+  function requests(changed, answer) {
+    if (answer.failed) {
+      return [{ cat: 'media', skipped: 'Its properties could not be read, so they were not changed' }];
+    }
+    var file = fileOf(answer);
+    if (!file) {
+      return [{ cat: 'media', skipped: 'The file was no longer selected, so its media tags were not changed' }];
+    }
+    var whole = !isMp3(file.path);
+    var current = answer.media || {};
+    var items = {};
+    var k;
+    if (whole) {
+      var read = V.keysOf(current);
+      for (k = 0; k < read.length; k++) {
+        var entry = current[read[k]];
+        items[read[k]] = { data: entry && entry.data !== undefined ? String(entry.data) : '' };
+      }
+    }
+    var keys = V.keysOf(changed);
+    for (k = 0; k < keys.length; k++) {
+      // Emptying a field of a whole set removes the tag rather than storing an empty text.
+      if (whole && changed[keys[k]] === '') {
+        delete items[keys[k]];
+      } else {
+        items[keys[k]] = { data: changed[keys[k]] };
+      }
+    }
+    return [{ cat: 'media', props: { media: items } }];
   }
 
   V.addCategory({
@@ -30,6 +88,7 @@
     members: function (answer) { return answer.media; },
     // A new tag is offered in the form every selected file takes.
     canAdd: function (known, files) { return known.route === (allMp3(files) ? 'id3' : 'map'); },
-    item: function (value) { return { data: value }; }
+    item: function (value) { return { data: value }; },
+    requests: requests
   });
 }(Varenko));
