@@ -16,6 +16,17 @@ namespace {
 // Deeper requests are refused rather than risking the stack.
 constexpr int kMaxDepth = 1000;
 
+// Longer number texts are refused: the C runtime's conversion takes time that grows with the
+// square of the length (a megabyte of digits took half a minute), and no double needs more.
+constexpr size_t kMaxNumberLength = 400;
+
+// U+0000 inside a string value is kept as these two bytes, the form a C string can carry (cJSON
+// keeps strings as C strings), so the text does not end there; the printer writes \u0000 again.
+constexpr char kNulBytes[] = "\xC0\x80";
+// In member names it becomes U+FFFD: names are looked up by their text, so they need a character
+// that reads back as itself.
+constexpr char kReplacementBytes[] = "\xEF\xBF\xBD";
+
 struct TreeDeleter {
     void operator()(cJSON* item) const { cJSON_Delete(item); }
 };
@@ -57,7 +68,7 @@ private:
         case 't': return Consume("true") ? Tree(cJSON_CreateTrue()) : nullptr;
         case '"': {
             std::string value;
-            if (!ParseString(value)) return nullptr;
+            if (!ParseString(value, kNulBytes)) return nullptr;
             return Tree(cJSON_CreateString(value.c_str()));
         }
         case '[': return ParseArray(depth);
@@ -88,6 +99,7 @@ private:
             if (Peek() == '+' || Peek() == '-') ++pos_;
             if (!SkipDigits()) return nullptr;
         }
+        if (pos_ - start > kMaxNumberLength) return nullptr;
         // Only digits, sign, point and exponent remain, so the "C" locale reading is exact.
         const std::string digits(text_.substr(start, pos_ - start));
         return Tree(cJSON_CreateNumber(std::strtod(digits.c_str(), nullptr)));
@@ -114,7 +126,7 @@ private:
 
     // \uXXXX, with a following escaped low surrogate joining a high one. A surrogate that
     // cannot be paired becomes U+FFFD, as an unpaired one in the request text does.
-    bool ParseUnicodeEscape(std::string& out)
+    bool ParseUnicodeEscape(std::string& out, const char* nul)
     {
         unsigned unit;
         if (!ParseHex4(unit)) return false;
@@ -128,16 +140,24 @@ private:
             }
             pos_ = save;
         }
-        AppendUtf8(out, (unit >= 0xD800 && unit <= 0xDFFF) ? 0xFFFD : unit);
+        if (unit == 0)
+            out += nul;
+        else
+            AppendUtf8(out, (unit >= 0xD800 && unit <= 0xDFFF) ? 0xFFFD : unit);
         return true;
     }
 
-    bool ParseString(std::string& out)
+    // `nul` is what U+0000, raw or escaped, becomes.
+    bool ParseString(std::string& out, const char* nul)
     {
         ++pos_; // opening quote
         while (!AtEnd()) {
             const char c = text_[pos_++];
             if (c == '"') return true;
+            if (c == '\0') {
+                out += nul;
+                continue;
+            }
             if (c != '\\') {
                 out += c;
                 continue;
@@ -151,8 +171,9 @@ private:
             case 'r': out += '\r'; break;
             case 't': out += '\t'; break;
             case 'u':
-                if (!ParseUnicodeEscape(out)) return false;
+                if (!ParseUnicodeEscape(out, nul)) return false;
                 break;
+            case '\0': out += nul; break;
             default: out += escaped; break; // any other escaped character stands for itself
             }
         }
@@ -198,7 +219,7 @@ private:
         for (;;) {
             SkipSpace();
             std::string name;
-            if (Peek() != '"' || !ParseString(name)) return nullptr;
+            if (Peek() != '"' || !ParseString(name, kReplacementBytes)) return nullptr;
             SkipSpace();
             if (Peek() != ':') return nullptr;
             ++pos_;
@@ -222,11 +243,18 @@ private:
     size_t pos_ = 0;
 };
 
-void PrintString(std::string& out, const char* text)
+// `value` says whether the text is a string value, where kNulBytes stands for U+0000; a member
+// name never holds it for that (the parser gives names U+FFFD instead).
+void PrintString(std::string& out, const char* text, bool value)
 {
     out += '"';
     for (const char* p = text ? text : ""; *p; ++p) {
         const unsigned char c = static_cast<unsigned char>(*p);
+        if (value && c == 0xC0 && static_cast<unsigned char>(p[1]) == 0x80) {
+            out += "\\u0000";
+            ++p;
+            continue;
+        }
         switch (c) {
         case '"': out += "\\\""; break;
         case '\\': out += "\\\\"; break;
@@ -275,7 +303,7 @@ void PrintItem(std::string& out, const cJSON* item)
     case cJSON_True: out += "true"; break;
     case cJSON_NULL: out += "null"; break;
     case cJSON_Number: PrintNumber(out, item); break;
-    case cJSON_String: PrintString(out, item->valuestring); break;
+    case cJSON_String: PrintString(out, item->valuestring, true); break;
     case cJSON_Raw: out += item->valuestring ? item->valuestring : ""; break;
     case cJSON_Array:
         out += '[';
@@ -288,7 +316,7 @@ void PrintItem(std::string& out, const cJSON* item)
     case cJSON_Object:
         out += '{';
         for (const cJSON* child = item->child; child; child = child->next) {
-            PrintString(out, child->string);
+            PrintString(out, child->string, false);
             out += ':';
             PrintItem(out, child);
             if (child->next) out += ',';

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <cwctype>
+#include <string_view>
 #include <vector>
 
 void LogFromPage(const std::wstring& text)
@@ -47,14 +48,17 @@ std::wstring ReadSetting(const std::wstring& name, const wchar_t* key)
     return {};
 }
 
-void WriteSetting(const std::wstring& name, const std::wstring& value, const wchar_t* key)
+bool WriteSetting(const std::wstring& name, const std::wstring& value, const wchar_t* key)
 {
+    // A setting is a word or a small list; a larger value is a fault or an attack, and the registry
+    // file it would grow is loaded whole at every log-on.
+    if (value.size() * sizeof(wchar_t) > kMaxSettingBytes) return false;
     // The stored data has no terminating null: 2 bytes per code unit. The registry counts a null
     // the caller left out when one follows the data, so the data is followed by a non-null guard.
     std::vector<wchar_t> data(value.begin(), value.end());
     data.push_back(L'?');
-    SHSetValueW(HKEY_CURRENT_USER, key, name.c_str(), REG_SZ, data.data(),
-                static_cast<DWORD>(value.size() * sizeof(wchar_t)));
+    return SHSetValueW(HKEY_CURRENT_USER, key, name.c_str(), REG_SZ, data.data(),
+                       static_cast<DWORD>(value.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 std::wstring OwnModulePath()
@@ -85,16 +89,57 @@ std::wstring GetAppVersion(const std::wstring& modulePath)
 
 namespace {
 
-bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix)
+bool StartsWithNoCase(std::wstring_view text, const wchar_t* prefix)
 {
     const size_t length = std::wcslen(prefix);
-    return text.size() >= length && _wcsnicmp(text.c_str(), prefix, length) == 0;
+    return text.size() >= length && _wcsnicmp(text.data(), prefix, length) == 0;
+}
+
+int HexValue(wchar_t c)
+{
+    if (c >= L'0' && c <= L'9') return c - L'0';
+    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+    return -1;
+}
+
+// A parameter name as a mail program reads it: percent escapes decoded.
+std::wstring DecodedName(std::wstring_view name)
+{
+    std::wstring out;
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (name[i] == L'%' && i + 2 < name.size() && HexValue(name[i + 1]) >= 0 && HexValue(name[i + 2]) >= 0) {
+            out += static_cast<wchar_t>(HexValue(name[i + 1]) * 16 + HexValue(name[i + 2]));
+            i += 2;
+        } else {
+            out += name[i];
+        }
+    }
+    return out;
+}
+
+// Mail programs take "attach=" (and "attachment=") in a mailto address as a file to send along: a
+// page could mail the user's files away with a click. Any parameter whose name starts so is taken
+// for one, in any letter case, percent-escaped or not, and whichever of ? & ; comes before it.
+bool AsksToAttachFiles(std::wstring_view address)
+{
+    size_t start = address.find_first_of(L"?&;");
+    while (start != std::wstring_view::npos) {
+        const size_t end = address.find_first_of(L"?&;", start + 1);
+        const std::wstring_view parameter =
+            address.substr(start + 1, end == std::wstring_view::npos ? end : end - start - 1);
+        if (StartsWithNoCase(DecodedName(parameter.substr(0, parameter.find(L'='))), L"attach")) return true;
+        start = end;
+    }
+    return false;
 }
 
 } // namespace
 
 bool IsWebOrMailAddress(const std::wstring& text)
 {
+    // Longer addresses are no real page's, and the shell's handlers are not made for them.
+    if (text.size() > kMaxAddressLength) return false;
     // The shell falls back to treating a text as a path or a program when it is not a well-formed
     // address; backslashes, blanks, control characters and quotes are where such readings start.
     for (const wchar_t c : text) {
@@ -109,7 +154,7 @@ bool IsWebOrMailAddress(const std::wstring& text)
             return text.size() > host && text[host] != L'/';
         }
     }
-    if (StartsWithNoCase(text, L"mailto:")) return text.size() > std::wcslen(L"mailto:");
+    if (StartsWithNoCase(text, L"mailto:")) return text.size() > std::wcslen(L"mailto:") && !AsksToAttachFiles(text);
     return false;
 }
 

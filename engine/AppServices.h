@@ -3,6 +3,7 @@
 // version and command line, opening web and mail addresses, and the main window's size.
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
 
 // Where the page's settings live, under HKEY_CURRENT_USER.
@@ -15,9 +16,13 @@ void LogFromPage(const std::wstring& text);
 // first null; any other value is its data taken as UTF-16 code units. A trailing odd byte is
 // dropped.
 std::wstring ReadSetting(const std::wstring& name, const wchar_t* key = kSettingsKey);
-// Stores the text as REG_SZ without a terminating null (2 bytes per code unit). Failures are not
-// reported: the page has nothing to do about them.
-void WriteSetting(const std::wstring& name, const std::wstring& value, const wchar_t* key = kSettingsKey);
+// The largest value a setting stores, in bytes of stored data (2 per code unit): 1 MiB.
+inline constexpr size_t kMaxSettingBytes = 1024 * 1024;
+
+// Stores the text as REG_SZ without a terminating null (2 bytes per code unit). A value larger than
+// kMaxSettingBytes is refused and the stored one kept. False when nothing was stored; the page
+// is not told: it has nothing to do about it.
+bool WriteSetting(const std::wstring& name, const std::wstring& value, const wchar_t* key = kSettingsKey);
 
 // The path of the running program's file.
 std::wstring OwnModulePath();
@@ -25,8 +30,12 @@ std::wstring OwnModulePath();
 // file has no version resource or it cannot be read.
 std::wstring GetAppVersion(const std::wstring& modulePath);
 
-// True only for an absolute http, https or mailto address (scheme in any letter case) with
-// nothing in it that the shell could take for a local path or a command line.
+// The longest address that is opened, in UTF-16 code units.
+inline constexpr size_t kMaxAddressLength = 2048;
+
+// True only for an absolute http, https or mailto address (scheme in any letter case) of at most
+// kMaxAddressLength characters, with nothing in it that the shell could take for a local path or
+// a command line, and, for mailto, no parameter that asks the mail program to attach files.
 bool IsWebOrMailAddress(const std::wstring& text);
 // Opens a web or mail address in the user's handler for it; any other text does nothing.
 void OpenWebOrMailAddress(const std::wstring& text);

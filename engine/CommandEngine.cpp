@@ -6,6 +6,8 @@
 #include "engine/FileTimes.h"
 
 #include <cwchar>
+#include <optional>
+#include <string_view>
 
 namespace {
 
@@ -13,6 +15,39 @@ namespace {
 struct SetPropsPause {
     ~SetPropsPause() { Sleep(100); }
 };
+
+// The text of a member that the engine hands to the system as a file name, path or address; nothing
+// when it holds U+0000, where the system would end the name, so that "a.txt\u0000.jpg" cannot
+// reach a.txt. The document keeps that character in a string, and its printer writes it as
+// \u0000, the one way to tell it from the replacement characters it reads as.
+std::optional<std::wstring> NameText(JsonView request, std::wstring_view member)
+{
+    const JsonView value = request.Member(member);
+    if (value.IsString()) {
+        const std::wstring printed = value.Copy().Print();
+        for (size_t i = 0; i < printed.size(); ++i) {
+            if (printed[i] != L'\\') continue;
+            if (printed.compare(i, 6, L"\\u0000") == 0) return std::nullopt;
+            ++i; // the escaped character, which may be a backslash itself
+        }
+    }
+    return MemberText(request, member);
+}
+
+constexpr const wchar_t* kNulNameError = L"the file name holds a null character (U+0000)";
+
+// Sets a file's attribute word from its letters. Only a text counts as letters: a missing member,
+// or a number, list or object in its place, would otherwise read as no letters and clear the
+// read-only and hidden bits of a file the request never meant to change.
+bool SetAttributes(const std::wstring& fileName, JsonView letters, std::wstring& error)
+{
+    std::wstring text;
+    if (!letters.IsString() || !letters.GetText(text)) {
+        error = L"no attribute letters: \"attributes\" must be a text";
+        return false;
+    }
+    return SetFileAttributesW(fileName.c_str(), LettersToAttributes(text)) == 1;
+}
 
 } // namespace
 
@@ -54,17 +89,22 @@ void CommandEngine::SetProps(JsonView request, std::wstring& answer)
     SetPropsPause pause;
     JsonWrapper result;
     result.MakeObject();
-    const std::wstring fileName = MemberText(request, L"filename");
+    const std::optional<std::wstring> fileName = NameText(request, L"filename");
     const std::wstring category = MemberText(request, L"cat");
     const JsonView props = request.Member(L"props");
+    PropertyHandler* handler = handlers_.Find(category);
     std::wstring error;
-    if (category == L"datetime") {
-        result.AddBool(L"result", WriteFileTimes(fileName, props, error) == 1);
+    if (category != L"datetime" && category != L"attributes" && !handler) {
+        // No writer for the category: nothing is done and no result reported.
+    } else if (!fileName) {
+        result.AddBool(L"result", false);
+        error = kNulNameError;
+    } else if (category == L"datetime") {
+        result.AddBool(L"result", WriteFileTimes(*fileName, props, error) == 1);
     } else if (category == L"attributes") {
-        const DWORD attributes = LettersToAttributes(MemberText(props, L"attributes"));
-        result.AddBool(L"result", SetFileAttributesW(fileName.c_str(), attributes) == 1);
-    } else if (PropertyHandler* handler = handlers_.Find(category)) {
-        result.AddBool(L"result", handler->SetProps(fileName, props.Member(category), error));
+        result.AddBool(L"result", SetAttributes(*fileName, props.Member(L"attributes"), error));
+    } else {
+        result.AddBool(L"result", handler->SetProps(*fileName, props.Member(category), error));
     }
     result.AddString(L"error", error);
     answer = result.Print();
@@ -72,7 +112,9 @@ void CommandEngine::SetProps(JsonView request, std::wstring& answer)
 
 void CommandEngine::GetProps(JsonView request, std::wstring& answer)
 {
-    const std::wstring fileName = MemberText(request, L"name");
+    const std::optional<std::wstring> name = NameText(request, L"name");
+    if (!name) return; // nothing to report about a name the system cannot be given
+    const std::wstring& fileName = *name;
     bool allProps = false;
     request.Member(L"allprops").GetBool(allProps);
 
@@ -134,7 +176,7 @@ void CommandEngine::GetCmdLine(JsonView, std::wstring& answer)
 
 void CommandEngine::OpenUrl(JsonView request, std::wstring&)
 {
-    OpenWebOrMailAddress(MemberText(request, L"url"));
+    if (const std::optional<std::wstring> url = NameText(request, L"url")) OpenWebOrMailAddress(*url);
 }
 
 void CommandEngine::GetWinSize(JsonView, std::wstring& answer)

@@ -10,7 +10,8 @@
 #include <shobjidl.h>
 
 #include <optional>
-#include <vector>
+#include <set>
+#include <tuple>
 
 namespace {
 
@@ -19,9 +20,9 @@ struct FolderId {
     DWORD volume;
     DWORD indexHigh;
     DWORD indexLow;
-    bool operator==(const FolderId& other) const
+    bool operator<(const FolderId& other) const
     {
-        return volume == other.volume && indexHigh == other.indexHigh && indexLow == other.indexLow;
+        return std::tie(volume, indexHigh, indexLow) < std::tie(other.volume, other.indexHigh, other.indexLow);
     }
 };
 
@@ -43,18 +44,14 @@ struct WalkFlags {
     bool dirOnly;
 };
 
-// The folders from the walk's start down to the one being listed. A folder whose identity cannot
-// be read takes no place in it.
-using AncestorChain = std::vector<FolderId>;
+// Every folder the walk has entered. Links can lead to the same folder by many ways, back up to an
+// ancestor or across to a folder walked already; entering each folder once keeps the walk finite
+// and its work in step with the folders there are (a chain of links that doubles the ways at each
+// level would otherwise double the work at each level too). A folder whose identity cannot be read
+// takes no place in it.
+using WalkedFolders = std::set<FolderId>;
 
-bool IsOnChain(const AncestorChain& chain, const FolderId& id)
-{
-    for (const FolderId& ancestor : chain)
-        if (ancestor == id) return true;
-    return false;
-}
-
-void Walk(const std::wstring& folder, JsonWrapper& list, const WalkFlags& flags, AncestorChain& chain)
+void Walk(const std::wstring& folder, JsonWrapper& list, const WalkFlags& flags, WalkedFolders& walked)
 {
     // The pattern and the entry paths are joined without looking at how the folder path ends.
     WIN32_FIND_DATAW entry;
@@ -70,18 +67,14 @@ void Walk(const std::wstring& folder, JsonWrapper& list, const WalkFlags& flags,
         }
         if (flags.includeDir) list.AppendString(path);
         if (!flags.subDir) continue;
-        // A link may lead back to a folder being walked, which would repeat it without end. Any
-        // folder may be such a target (a link seen from the system's side, or one the file system
-        // resolves silently), so every folder is identified, not only those marked as links.
-        const std::optional<FolderId> id = IdentifyFolder(path);
-        if (id) {
-            if (IsOnChain(chain, *id)) continue;
-            chain.push_back(*id);
-            Walk(path, list, flags, chain);
-            chain.pop_back();
+        // Any folder may be reached another way (a link seen from the system's side, or one the
+        // file system resolves silently), so every folder is identified, not only those marked
+        // as links.
+        if (const std::optional<FolderId> id = IdentifyFolder(path)) {
+            if (walked.insert(*id).second) Walk(path, list, flags, walked);
         } else if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
             // A plain folder cannot close a loop by itself; an unidentifiable link might.
-            Walk(path, list, flags, chain);
+            Walk(path, list, flags, walked);
         }
     } while (FindNextFileW(search.Get(), &entry) == 1);
 }
@@ -90,9 +83,9 @@ void Walk(const std::wstring& folder, JsonWrapper& list, const WalkFlags& flags,
 
 void WalkFolder(const std::wstring& folder, JsonWrapper& list, bool subDir, bool includeDir, bool dirOnly)
 {
-    AncestorChain chain;
-    if (const std::optional<FolderId> id = IdentifyFolder(folder)) chain.push_back(*id);
-    Walk(folder, list, WalkFlags{subDir, includeDir, dirOnly}, chain);
+    WalkedFolders walked;
+    if (const std::optional<FolderId> id = IdentifyFolder(folder)) walked.insert(*id);
+    Walk(folder, list, WalkFlags{subDir, includeDir, dirOnly}, walked);
 }
 
 std::wstring CollectFiles(bool forFolder, bool subDir, bool includeDir, bool dirOnly)

@@ -12,6 +12,7 @@ std::wstring CollectFiles(bool forFolder, bool subDir, bool includeDir, bool dir
 
 // Appends the entries of a folder to a list whose root is an array, depth-first in the order the
 // file system gives them; the folder itself is not appended. subDir descends into subfolders,
-// includeDir lists folders, dirOnly leaves files out. A folder link that leads back to a folder
-// already being walked is listed but not entered, so every walk ends.
+// includeDir lists folders, dirOnly leaves files out. Each folder is entered once: a folder link
+// that leads to a folder walked already (an ancestor, or one reached another way) is listed but
+// not entered, so every walk ends and lists each folder's contents once.
 void WalkFolder(const std::wstring& folder, JsonWrapper& list, bool subDir, bool includeDir, bool dirOnly);

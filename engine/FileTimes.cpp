@@ -5,6 +5,7 @@
 #include "platform/UniqueHandle.h"
 
 #include <cwchar>
+#include <utility>
 
 namespace {
 
@@ -19,6 +20,10 @@ long long LocalTime(const DateTimeFields& fields)
     if (!value) throw ComError(E_INVALIDARG);
     return *value;
 }
+
+// Whoever else holds the file open, for whatever access: opening for the attributes alone takes
+// no share of its data, so no holder's share mode can refuse it.
+constexpr DWORD kFullSharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 DateTimeFields LocalFields(long long value)
 {
@@ -60,38 +65,50 @@ FILETIME DateTimeToFileTime(const std::wstring& text)
     return utc;
 }
 
-std::wstring FormatFileTime(const FILETIME& utc)
+std::optional<std::wstring> FileTimeText(const FILETIME& utc)
 {
     FILETIME localTime;
     SYSTEMTIME local;
-    if (!FileTimeToLocalFileTime(&utc, &localTime) || !FileTimeToSystemTime(&localTime, &local))
-        throw ComError(E_INVALIDARG);
-    const long long value =
-        local.wYear < 1900
-            ? 0
-            : LocalTime({local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond});
-    return FormatDateTime(LocalFields(value));
+    if (!FileTimeToLocalFileTime(&utc, &localTime) || !FileTimeToSystemTime(&localTime, &local)) return std::nullopt;
+    // Through the C runtime and back, as a typed text goes, so that a text read and written back
+    // stands for the same instant. Years it cannot hold (before 1970 UTC, after 3000) give nothing,
+    // never a made-up 1970.
+    const auto value =
+        LocalFieldsToTime({local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond});
+    if (!value) return std::nullopt;
+    const auto fields = TimeToLocalFields(*value);
+    if (!fields) return std::nullopt;
+    return FormatDateTime(*fields);
+}
+
+std::wstring FormatFileTime(const FILETIME& utc)
+{
+    auto text = FileTimeText(utc);
+    if (!text) throw ComError(E_INVALIDARG);
+    return std::move(*text);
 }
 
 bool ReadFileTimes(const std::wstring& fileName, JsonWrapper& document)
 {
     FILETIME created, accessed, written;
     {
-        UniqueHandle file(CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+        // Backup semantics opens folders too.
+        UniqueHandle file(CreateFileW(fileName.c_str(), FILE_READ_ATTRIBUTES, kFullSharing, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         if (!file.IsValid()) return false;
         if (!GetFileTime(file.Get(), &created, &accessed, &written)) return false;
     }
-    document.AddString(kCreateTime, FormatFileTime(created));
-    document.AddString(kModifyTime, FormatFileTime(written));
-    document.AddString(kAccessTime, FormatFileTime(accessed));
+    // A time no text can show is sent as empty text: the page marks it and never writes it back.
+    for (const auto& [member, time] :
+         {std::pair{kCreateTime, created}, std::pair{kModifyTime, written}, std::pair{kAccessTime, accessed}})
+        document.AddString(member, FileTimeText(time).value_or(std::wstring()));
     return true;
 }
 
 BOOL WriteFileTimes(const std::wstring& fileName, JsonView props, std::wstring& error)
 {
-    UniqueHandle file(CreateFileW(fileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    UniqueHandle file(CreateFileW(fileName.c_str(), FILE_WRITE_ATTRIBUTES, kFullSharing, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!file.IsValid()) {
         error = Format(L"file open failed, error: %ld", GetLastError());
         return FALSE;

@@ -11,12 +11,17 @@
     return;
   }
 
+  // The relay takes commands only with the token of its run, which comes in the fragment of the
+  // page address it printed (#token=...). It is read once: the page may change the fragment later.
+  var tokenMatch = /(?:^#|&)token=([^&]*)/.exec(window.location.hash || '');
+  var token = tokenMatch ? decodeURIComponent(tokenMatch[1]) : '';
+
   function jsonCommand(text) {
     var request = new XMLHttpRequest();
     request.open('POST', '/varenko/command', false);
     request.setRequestHeader('Content-Type', 'application/json; charset=utf-8');
-    // The relay takes commands only with this header, which other sites cannot send.
-    request.setRequestHeader('X-Varenko-Command', '1');
+    // Other sites cannot send this header at all, and other users cannot know the token.
+    request.setRequestHeader('X-Varenko-Command', token);
     // The engine reads one request per line. Outside strings a line break is only white space,
     // and inside them JSON allows none, so a space keeps the meaning.
     request.send(String(text).replace(/[\r\n]/g, ' '));

@@ -107,6 +107,32 @@ TEST(VarenkoCmd, AnswersEachRequestLineWithOneOutputLine)
         EXPECT_EQ(lines[i], cases[i].output) << cases[i].request;
 }
 
+TEST(VarenkoCmd, TakesEveryKindOfLineEndAndSkipsAByteOrderMark)
+{
+    // Two requests whose answers tell them apart.
+    const std::string first = Request(L"nosuch").Utf8();
+    const std::string second = Request(L"setwinsize").Text(L"size", L"{\"width\":1}").Utf8();
+    const std::string firstAnswer = "{\"hr\":0,\"answer\":\"\"}";
+    const std::string secondAnswer = "{\"hr\":0,\"answer\":\"{\\\"width\\\":1}\"}";
+    const std::string emptyLine = "{\"hr\":0}";
+    const struct {
+        const char* what;
+        std::string input;
+        std::vector<std::string> output;
+    } cases[] = {
+        {"line feeds", first + "\n" + second + "\n", {firstAnswer, secondAnswer}},
+        {"carriage returns alone", first + "\r" + second + "\r", {firstAnswer, secondAnswer}},
+        {"carriage return and line feed", first + "\r\n" + second + "\r\n", {firstAnswer, secondAnswer}},
+        {"a mix, with an empty line", first + "\r\r\n" + second + "\n", {firstAnswer, emptyLine, secondAnswer}},
+        {"no end after the last line", first + "\r" + second, {firstAnswer, secondAnswer}},
+        {"a byte-order mark", "\xEF\xBB\xBF" + first + "\r\n" + second + "\r\n", {firstAnswer, secondAnswer}},
+        // Only at the very start is it a mark; elsewhere it is text, and the line is not JSON.
+        {"a mark on a later line", first + "\n\xEF\xBB\xBF" + second + "\n", {firstAnswer, emptyLine}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Lines(RunProgram(c.input)), c.output) << c.what;
+}
+
 TEST(VarenkoCmd, EditsTimesAndAttributesOfFilesWithNonAsciiNames)
 {
     TempDir dir;

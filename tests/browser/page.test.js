@@ -83,13 +83,21 @@ function snapshot(dir) {
 
 // Compares a folder with its earlier snapshot, where `changed` gives, per file name, the members
 // that were meant to change and their new values.
+// The access time is compared only where a change to it is expected: the engine reads a file's
+// content to show its properties, and reading moves the access time (Linux's relatime, and NTFS
+// where last-access updates are on), whatever a save did.
 function assertOnlyChanged(dir, before, changed) {
   const after = snapshot(dir);
   assert.deepEqual(Object.keys(after), Object.keys(before).filter((name) => !(changed[name] && changed[name].gone)),
     'the files in the folder');
   for (const name of Object.keys(after)) {
     const expected = Object.assign({}, before[name], changed[name] || {});
-    assert.deepEqual(after[name], expected, name);
+    const found = Object.assign({}, after[name]);
+    if (!(changed[name] && 'atimeMs' in changed[name])) {
+      delete expected.atimeMs;
+      delete found.atimeMs;
+    }
+    assert.deepEqual(found, expected, name);
   }
 }
 
@@ -248,7 +256,8 @@ test('the file tab shows each file\'s times and attributes as they are on disk',
     await selectOnly(page, file);
     const stat = fs.statSync(file);
     await expectField(page, '#prop-modifytime', { value: dateTimeText(stat.mtime), mixed: false });
-    await expectField(page, '#prop-accesstime', { value: dateTimeText(stat.atime), mixed: false });
+    // The access time as it was when the engine read the times, before it read the content.
+    await expectField(page, '#prop-accesstime', { value: atime, mixed: false });
     // Linux keeps no creation time of its own: Wine makes one up, so the engine's word is the truth.
     const created = await page.evaluate((n) => JSON.parse(window.external.JsonCommand(
       JSON.stringify({ cmd: 'getprops', name: n, allprops: false }))).createtime, winPath(file));

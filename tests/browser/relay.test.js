@@ -1,19 +1,37 @@
 // The page relay serves the page under the addresses the program's own page handler answers, and
-// hands commands to the command engine one line each.
+// hands commands to the command engine one line each: only commands that carry the token of its
+// run, each within a time limit, with limits on what a request and a connection may hold.
+//
+// The first tests run against the relay of scripts/browser-tests.sh and the real engine; the
+// others start relays of their own over a stand-in engine (a Node script), so that an engine that
+// hangs, and the relay's limits, can be shown in a second or two.
 'use strict';
 const test = require('node:test');
 const assert = require('node:assert');
 const http = require('node:http');
+const net = require('node:net');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+const { spawn } = require('node:child_process');
 
 const pageUrl = process.env.VARENKO_PAGE_URL;
 const skip = pageUrl ? false : 'needs the page relay: run scripts/browser-tests.sh';
+const RELAY = path.join(__dirname, '..', '..', 'tools', 'page-relay.py');
+const FRAMING = { 'x-frame-options': 'DENY', 'content-security-policy': "frame-ancestors 'none'" };
 
-// Raw requests: Node's http keeps the path exactly as given, dot segments included.
-// Commands carry the header the page's stand-in sends.
-function request(method, path, body, headers = method === 'POST' ? { 'X-Varenko-Command': '1' } : {}) {
-  const base = new URL(pageUrl);
+// The token of a relay's run, from the fragment of the page address it printed.
+function tokenOf(url) {
+  return new URLSearchParams(new URL(url).hash.slice(1)).get('token');
+}
+
+// Raw requests: Node's http keeps the path exactly as given, dot segments included. Commands
+// carry the token the page's stand-in sends, unless other headers are given.
+function request(url, method, target, body, headers) {
+  const base = new URL(url);
+  if (!headers) headers = method === 'POST' ? { 'X-Varenko-Command': tokenOf(url) } : {};
   return new Promise((resolve, reject) => {
-    const req = http.request({ host: base.hostname, port: base.port, method, path, headers }, (res) => {
+    const req = http.request({ host: base.hostname, port: base.port, method, path: target, headers, agent: false }, (res) => {
       const chunks = [];
       res.on('data', (chunk) => chunks.push(chunk));
       res.on('end', () => resolve({ status: res.statusCode, headers: res.headers, body: Buffer.concat(chunks).toString('utf8') }));
@@ -21,6 +39,80 @@ function request(method, path, body, headers = method === 'POST' ? { 'X-Varenko-
     req.on('error', reject);
     req.end(body);
   });
+}
+
+// Bytes exactly as given, over a connection of their own. Resolves when the relay closes the
+// connection, or after `waitMs` with what it sent by then: { status, headers, closed, ms }.
+function rawExchange(url, bytes, waitMs = 5000) {
+  const started = Date.now();
+  return new Promise((resolve, reject) => {
+    const socket = net.connect(Number(new URL(url).port), '127.0.0.1');
+    const chunks = [];
+    let timer;
+    const finish = (closed) => {
+      clearTimeout(timer);
+      socket.destroy();
+      const text = Buffer.concat(chunks).toString('latin1');
+      const [head] = text.split('\r\n\r\n');
+      const [statusLine, ...lines] = head.split('\r\n');
+      const headers = {};
+      for (const line of lines) {
+        const colon = line.indexOf(':');
+        if (colon > 0) headers[line.slice(0, colon).trim().toLowerCase()] = line.slice(colon + 1).trim();
+      }
+      const status = /^HTTP\/1\.[01] (\d{3})/.exec(statusLine || '');
+      resolve({ status: status ? Number(status[1]) : null, headers, closed, ms: Date.now() - started });
+    };
+    socket.on('data', (chunk) => chunks.push(chunk));
+    socket.on('end', () => finish(true));
+    socket.on('error', (error) => (chunks.length ? finish(true) : reject(error)));
+    timer = setTimeout(() => finish(false), waitMs);
+    if (bytes) socket.write(bytes);
+  });
+}
+
+function assertFramingHeaders(headers, what) {
+  for (const [name, value] of Object.entries(FRAMING)) assert.equal(headers[name], value, `${name} of ${what}`);
+}
+
+// A relay of the test's own over a stand-in engine that answers each line with its process id,
+// never answers again once asked to "hang", and ends when asked to "die".
+async function startRelay(t, options = []) {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'varenko-relay-'));
+  t.after(() => fs.rmSync(dir, { recursive: true, force: true }));
+  const engine = path.join(dir, 'engine.js');
+  fs.writeFileSync(engine, `#!${process.execPath}
+let buffer = '';
+let hung = false;
+process.stdin.on('data', (chunk) => {
+  buffer += chunk;
+  for (let end; (end = buffer.indexOf('\\n')) >= 0;) {
+    const line = buffer.slice(0, end);
+    buffer = buffer.slice(end + 1);
+    let cmd = '';
+    try { cmd = JSON.parse(line).cmd; } catch (error) { /* not JSON */ }
+    if (cmd === 'die') process.exit(3);
+    if (cmd === 'hang') hung = true;
+    if (!hung) process.stdout.write(JSON.stringify({ hr: 0, answer: String(process.pid) }) + '\\n');
+  }
+});
+`, { mode: 0o755 });
+  const relay = spawn('python3', [RELAY, '0', '--native', '--exe', engine, ...options], { stdio: ['ignore', 'pipe', 'pipe'] });
+  t.after(() => relay.kill());
+  const url = await new Promise((resolve, reject) => {
+    let out = '';
+    relay.stdout.on('data', (chunk) => {
+      out += chunk;
+      const found = /^Varenko page at (\S+)/m.exec(out);
+      if (found) resolve(found[1]);
+    });
+    relay.on('exit', (code) => reject(new Error(`the relay ended with ${code}`)));
+  });
+  return url;
+}
+
+async function command(url, cmd, headers) {
+  return request(url, 'POST', '/varenko/command', JSON.stringify({ cmd }), headers);
 }
 
 test('the relay maps addresses to page files as the program does', { skip }, async () => {
@@ -42,48 +134,151 @@ test('the relay maps addresses to page files as the program does', { skip }, asy
     ['/ui/index.html', 404],
     ['/', 404],
   ];
-  for (const [path, status, type] of cases) {
-    const answer = await request('GET', path);
-    assert.equal(answer.status, status, path);
+  for (const [target, status, type] of cases) {
+    const answer = await request(pageUrl, 'GET', target);
+    assert.equal(answer.status, status, target);
+    assertFramingHeaders(answer.headers, target);
     if (type) {
-      assert.equal(answer.headers['content-type'], type, path);
-      assert.equal(answer.headers['cache-control'], 'no-store', path);
+      assert.equal(answer.headers['content-type'], type, target);
+      assert.equal(answer.headers['cache-control'], 'no-store', target);
     }
+  }
+  // The page files are anyone's to read: the token is in none of them.
+  const token = tokenOf(pageUrl);
+  assert.ok(token && token.length >= 32, 'the page address carries a token');
+  for (const target of ['/varenko/UI', '/varenko/standin.js']) {
+    assert.ok(!(await request(pageUrl, 'GET', target)).body.includes(token), target);
   }
 });
 
 test('the relay answers a command with the engine\'s line and refuses what is not one line', { skip }, async () => {
-  const version = await request('POST', '/varenko/command', '{"cmd":"getappver"}');
+  const version = await command(pageUrl, 'getappver');
   assert.equal(version.status, 200);
   assert.match(version.headers['content-type'], /^application\/json/);
+  assertFramingHeaders(version.headers, 'a command');
   const line = JSON.parse(version.body);
   assert.equal(line.hr, 0);
   assert.match(line.answer, /^\d+\.\d+\.\d+\.\d+$/);
 
-  assert.deepEqual(JSON.parse((await request('POST', '/varenko/command', 'not json')).body), { hr: 0 });
+  assert.deepEqual(JSON.parse((await request(pageUrl, 'POST', '/varenko/command', 'not json')).body), { hr: 0 });
 
   // Text beyond ASCII crosses as UTF-8 both ways.
   const name = 'Z:\\no-such-folder\\\u00e9t\u00e9 \u6587\u4ef6.txt';
-  const set = await request('POST', '/varenko/command',
+  const set = await request(pageUrl, 'POST', '/varenko/command',
     JSON.stringify({ cmd: 'setprops', filename: name, cat: 'datetime', props: { modifytime: '2020:01:31 13:45:00' } }));
   assert.deepEqual(JSON.parse(JSON.parse(set.body).answer), { result: false, error: 'file open failed, error: 3' });
 
-  assert.equal((await request('POST', '/varenko/command', '{"cmd":\n"getappver"}')).status, 400);
-  assert.equal((await request('POST', '/varenko/other', '{"cmd":"getappver"}')).status, 404);
+  assert.equal((await request(pageUrl, 'POST', '/varenko/command', '{"cmd":\n"getappver"}')).status, 400);
+  assert.equal((await request(pageUrl, 'POST', '/varenko/other', '{"cmd":"getappver"}')).status, 404);
 });
 
-test('the relay refuses commands that do not come from its own page', { skip }, async () => {
+test('the relay takes commands only with the token of its run, from its own page', { skip }, async () => {
+  const token = tokenOf(pageUrl);
   const own = new URL(pageUrl).host;
   const cases = [
-    ['no header of the page', {}],
-    ['another site', { 'X-Varenko-Command': '1', Origin: 'http://example.com' }],
-    ['another host name', { 'X-Varenko-Command': '1', Host: 'attacker.example:' + new URL(pageUrl).port }],
+    ['no token', {}],
+    ['the header without a token', { 'X-Varenko-Command': '1' }],
+    ['another token', { 'X-Varenko-Command': token.slice(1) + 'x' }],
+    ['the token in another letter case', { 'X-Varenko-Command': token.toUpperCase() === token ? token.toLowerCase() : token.toUpperCase() }],
+    ['another site', { 'X-Varenko-Command': token, Origin: 'http://example.com' }],
+    ['another host name', { 'X-Varenko-Command': token, Host: 'attacker.example:' + new URL(pageUrl).port }],
   ];
   for (const [what, headers] of cases) {
-    const answer = await request('POST', '/varenko/command', '{"cmd":"getappver"}', headers);
+    const answer = await command(pageUrl, 'getappver', headers);
     assert.equal(answer.status, 403, what);
+    assertFramingHeaders(answer.headers, what);
   }
-  const allowed = await request('POST', '/varenko/command', '{"cmd":"getappver"}',
-    { 'X-Varenko-Command': '1', Origin: 'http://' + own });
+  const allowed = await command(pageUrl, 'getappver', { 'X-Varenko-Command': token, Origin: 'http://' + own });
   assert.equal(allowed.status, 200);
+
+  // Refused before the body is read: the answer comes at once, though the body never does.
+  const refused = await rawExchange(pageUrl, 'POST /varenko/command HTTP/1.1\r\nHost: ' + own +
+    '\r\nX-Varenko-Command: 1\r\nContent-Length: 1000000\r\n\r\n{"cmd":');
+  assert.equal(refused.status, 403);
+  assert.ok(refused.closed, 'the connection ends with the refusal');
+});
+
+test('a command that does not answer in time gets 504, and a fresh engine serves the next', async (t) => {
+  const url = await startRelay(t, ['--timeout', '1']);
+  const first = await command(url, 'getappver');
+  assert.equal(first.status, 200);
+  const before = JSON.parse(first.body).answer;
+
+  const started = Date.now();
+  const [hung, waiting] = await Promise.all([
+    command(url, 'hang'),
+    // Sent while the engine hangs: it waits for the engine, not for ever.
+    new Promise((resolve) => setTimeout(resolve, 200)).then(() => command(url, 'getappver')),
+  ]);
+  assert.equal(hung.status, 504);
+  assertFramingHeaders(hung.headers, 'a command out of time');
+  assert.equal(waiting.status, 200);
+  const after = JSON.parse(waiting.body).answer;
+  assert.notEqual(after, before, 'the engine was started again');
+  assert.ok(Date.now() - started < 10000, `both answered in ${Date.now() - started} ms`);
+
+  // An engine that ends is started again too.
+  assert.equal((await command(url, 'die')).status, 502);
+  assert.equal((await command(url, 'getappver')).status, 200);
+});
+
+test('the relay refuses lengths that are not plain numbers and bodies too large, reading none', async (t) => {
+  const url = await startRelay(t);
+  const host = new URL(url).host;
+  const start = `POST /varenko/command HTTP/1.1\r\nHost: ${host}\r\nX-Varenko-Command: ${tokenOf(url)}\r\n`;
+  const cases = [
+    ['no length', '', 411],
+    ['letters', 'Content-Length: abc\r\n', 400],
+    ['digits of another script', 'Content-Length: \u0661\u0662\r\n', 400],
+    ['full-width digits', 'Content-Length: \uff11\uff12\r\n', 400],
+    ['a sign', 'Content-Length: +12\r\n', 400],
+    ['a negative length', 'Content-Length: -1\r\n', 400],
+    ['an underscore', 'Content-Length: 1_0\r\n', 400],
+    ['two lengths', 'Content-Length: 12\r\nContent-Length: 12\r\n', 400],
+    ['a chunked body', 'Transfer-Encoding: chunked\r\n', 411],
+    ['a hundred billion bytes', 'Content-Length: 100000000000\r\n', 413],
+    ['one byte over 16 MiB', `Content-Length: ${16 * 1024 * 1024 + 1}\r\n`, 413],
+  ];
+  for (const [what, header, status] of cases) {
+    // Only the head is sent: a relay that waited for the body would answer after its read timeout.
+    const answer = await rawExchange(url, Buffer.from(start + header + '\r\n', 'utf8'));
+    assert.equal(answer.status, status, what);
+    assert.ok(answer.closed, `${what}: the connection ends with the refusal`);
+    assert.ok(answer.ms < 2000, `${what}: answered in ${answer.ms} ms`);
+    assertFramingHeaders(answer.headers, what);
+  }
+  // A request within the limits is still served on the same relay.
+  assert.equal((await command(url, 'getappver')).status, 200);
+});
+
+test('the relay closes a connection that sends nothing and turns away connections beyond its cap', async (t) => {
+  const url = await startRelay(t, ['--read-timeout', '1', '--max-connections', '2']);
+  const head = `POST /varenko/command HTTP/1.1\r\nHost: ${new URL(url).host}\r\n`;
+  // Two connections that send half a request and then nothing hold the two threads...
+  const idle = [rawExchange(url, head, 8000), rawExchange(url, head, 8000)];
+  await new Promise((resolve) => setTimeout(resolve, 300));
+  // ...so a third is turned away at once.
+  const third = await rawExchange(url, head, 8000);
+  assert.equal(third.status, 503);
+  assert.ok(third.closed && third.ms < 1000, `turned away in ${third.ms} ms`);
+  assertFramingHeaders(third.headers, 'a connection beyond the cap');
+  // The read timeout ends the two.
+  for (const exchange of await Promise.all(idle)) {
+    assert.ok(exchange.closed, 'an idle connection is closed');
+    assert.ok(exchange.ms < 5000, `closed after ${exchange.ms} ms`);
+  }
+  assert.equal((await command(url, 'getappver')).status, 200);
+});
+
+test('every answer of the relay forbids framing the page', async (t) => {
+  const url = await startRelay(t);
+  const cases = [
+    ['the page', () => request(url, 'GET', '/varenko/UI')],
+    ['a missing file', () => request(url, 'GET', '/varenko/none.js')],
+    ['a HEAD', () => request(url, 'HEAD', '/varenko/UI')],
+    ['a command', () => command(url, 'getappver')],
+    ['a refused command', () => command(url, 'getappver', {})],
+    ['a method the relay does not serve', () => request(url, 'PUT', '/varenko/UI', 'x')],
+  ];
+  for (const [what, send] of cases) assertFramingHeaders((await send()).headers, what);
 });

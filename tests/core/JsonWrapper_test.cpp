@@ -792,6 +792,59 @@ TEST(JsonWrapper, ParsesTextWithNulAndControlBytesWithoutCrashing)
     }
 }
 
+TEST(JsonWrapper, KeepsANulInsideAStringValueSoThatTheTextDoesNotEndThere)
+{
+    // A request's file name "a.txt\u0000.jpg" must not read as "a.txt". The raw text is the point.
+    const std::wstring texts[] = {L"[\"a.txt\\u0000.jpg\"]", std::wstring(L"[\"a.txt\0.jpg\"]", 14),
+                                  std::wstring(L"[\"a.txt\\\0.jpg\"]", 15)};
+    for (const std::wstring& text : texts) {
+        SCOPED_TRACE(::testing::Message() << "text of " << text.size() << " characters");
+        const JsonWrapper doc = Parsed(text);
+        EXPECT_EQ(doc.Print(), L"[\"a.txt\\u0000.jpg\"]");
+        std::wstring value;
+        ASSERT_TRUE(doc.GetItem(0).GetText(value));
+        EXPECT_EQ(value.find(L'\0'), std::wstring::npos);
+        EXPECT_EQ(value.substr(0, 5), L"a.txt");
+        EXPECT_EQ(value.substr(value.size() - 4), L".jpg");
+        EXPECT_NE(value, L"a.txt");
+    }
+    // In a name it becomes U+FFFD, which reads back as itself, so the member is found by what it
+    // reads as and never by the text before the NUL.
+    const JsonWrapper named = Parsed(L"{\"cmd\\u0000x\":\"getprops\"}");
+    EXPECT_EQ(named.Print(), L"{\"cmd\uFFFDx\":\"getprops\"}");
+    EXPECT_TRUE(named.Member(L"cmd").IsEmpty());
+    EXPECT_EQ(MemberText(named, named.GetItem(0).GetName()), L"getprops");
+}
+
+TEST(JsonWrapper, RefusesANumberTextLongerThan400Characters)
+{
+    // The C runtime's conversion takes time that grows with the square of the length: a megabyte
+    // of fraction digits took more than a minute.
+    const struct {
+        std::wstring number;
+        bool parses;
+    } cases[] = {
+        {std::wstring(400, L'1'), true},
+        {L"-" + std::wstring(399, L'7'), true},
+        {L"0." + std::wstring(397, L'0') + L"5", true},
+        {L"1." + std::wstring(394, L'0') + L"e-10", true},
+        {std::wstring(401, L'1'), false},
+        {L"-" + std::wstring(400, L'7'), false},
+        {L"0." + std::wstring(398, L'0') + L"5", false},
+        {L"1." + std::wstring(395, L'0') + L"e-10", false},
+        {L"0." + std::wstring(1 << 20, L'1'), false},
+        {L"1." + std::wstring((1 << 20) - 1, L'0') + L"1", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "number of " << c.number.size() << " characters");
+        for (const std::wstring& text : {c.number, L"{\"n\":" + c.number + L"}", L"[1, " + c.number + L"]"}) {
+            JsonWrapper doc = Parsed(L"{\"old\":1}");
+            EXPECT_EQ(doc.Parse(text), c.parses);
+            EXPECT_EQ(doc.IsEmpty(), !c.parses);
+        }
+    }
+}
+
 TEST(JsonWrapper, ReplacesInvalidUtf16InNamesAndValues)
 {
     const std::wstring badName = std::wstring(L"k") + kHighSurrogate;

@@ -142,6 +142,28 @@ TEST_F(SettingsTest, StoresTheTextOfAnyMemberThroughTheCommands)
     EXPECT_EQ(size, 6u);
 }
 
+TEST_F(SettingsTest, RefusesAValueOverOneMebibyteAndKeepsTheStoredOne)
+{
+    const std::wstring largest(kMaxSettingBytes / 2, L'x');
+    EXPECT_TRUE(WriteSetting(L"name", largest, Key()));
+    EXPECT_TRUE(ReadSetting(L"name", Key()) == largest);
+    EXPECT_FALSE(WriteSetting(L"name", std::wstring(kMaxSettingBytes / 2 + 1, L'y'), Key()));
+    EXPECT_TRUE(ReadSetting(L"name", Key()) == largest);
+
+    // Through the command, which answers nothing either way.
+    if (!RedirectCurrentUser()) GTEST_SKIP() << "HKEY_CURRENT_USER cannot be redirected here";
+    auto handler = std::make_unique<CommandEngine>();
+    const auto set = [&handler](const std::wstring& value) {
+        return AnswerTo(*handler, Request(L"setsetting").Text(L"name", L"lang").Text(L"value", value));
+    };
+    EXPECT_EQ(set(L"en"), L"");
+    EXPECT_EQ(set(std::wstring(kMaxSettingBytes, L'z')), L"");
+    EXPECT_EQ(AnswerTo(*handler, Request(L"getsetting").Text(L"name", L"lang")), L"en");
+    DWORD type = 0, size = 0;
+    ASSERT_TRUE(Stored(kSettingsKey, L"lang", type, size));
+    EXPECT_EQ(size, 4u);
+}
+
 TEST(AppVersion, PrintsEachPartOfTheFileVersionAsASignedNumber)
 {
     EXPECT_EQ(GetAppVersion(OwnModulePath()), L"1.2.-32768.-1");
@@ -208,9 +230,30 @@ TEST(WebOrMailAddress, AcceptsOnlyWebAndMailAddresses)
         {L"http://example.com\u3000", false},
         {L"..\\http://example.com", false},
         {L"http\u0000://x", false},
+        // Mail programs attach the files such parameters name.
+        {L"mailto:someone@example.com?attach=C:\\Users\\me\\secret.doc", false},
+        {L"mailto:someone@example.com?subject=Hi&ATTACH=/etc/passwd", false},
+        {L"mailto:someone@example.com?body=x;Attachment=C:/a.txt", false},
+        {L"mailto:someone@example.com?%61ttach=C:/a.txt", false},
+        {L"mailto:someone@example.com&attach=C:/a.txt", false},
+        {L"mailto:someone@example.com?attach", false},
+        {L"mailto:attach@example.com?subject=attach=this", true},
+        {L"mailto:someone@example.com?subject=Files%20attached&body=see%20attach", true},
+        {L"https://example.com/?attach=x", true},
     };
     for (const AddressCase& c : cases) {
         EXPECT_EQ(IsWebOrMailAddress(c.text), c.opens) << Utf16ToUtf8(c.text);
+    }
+}
+
+TEST(WebOrMailAddress, RefusesAddressesLongerThan2048Characters)
+{
+    const std::wstring web = L"https://example.com/";
+    const std::wstring mail = L"mailto:someone@example.com?body=";
+    for (const std::wstring& start : {web, mail}) {
+        EXPECT_TRUE(IsWebOrMailAddress(start + std::wstring(2048 - start.size(), L'a'))) << Utf16ToUtf8(start);
+        EXPECT_FALSE(IsWebOrMailAddress(start + std::wstring(2049 - start.size(), L'a'))) << Utf16ToUtf8(start);
+        EXPECT_FALSE(IsWebOrMailAddress(start + std::wstring(1 << 20, L'a'))) << Utf16ToUtf8(start);
     }
 }
 

@@ -289,14 +289,46 @@ TEST_F(SmallTree, ListsALinkBackToAnAncestorButDoesNotEnterIt)
               Under(Root(), {L"a.txt", L"sub\\b.txt", L"sub\\deeper\\c.txt"}));
 }
 
-TEST_F(SmallTree, EntersALinkThatLeadsElsewhereInTheTree)
+TEST_F(SmallTree, EntersAFolderThatTwoWaysLeadToOnlyOnce)
 {
-    // Two ways into the same folder are both walked; only a way back up is cut.
+    // Both ways are listed; the folder's contents come once, under whichever way the walk took first.
     FolderLink across(Root() + L"\\empty\\across", Root() + L"\\sub\\deeper");
     if (!across.Made()) GTEST_SKIP() << "this system makes no folder links";
 
-    EXPECT_EQ(Sorted(Walked(Root(), true, false, false)),
-              Under(Root(), {L"a.txt", L"sub\\b.txt", L"sub\\deeper\\c.txt", L"empty\\across\\c.txt"}));
+    const std::vector<std::wstring> walked = Sorted(Walked(Root(), true, true, false));
+    const std::vector<std::wstring> common = {L"a.txt",       L"sub",   L"sub\\b.txt",
+                                              L"sub\\deeper", L"empty", L"empty\\across"};
+    std::vector<std::wstring> viaSub = common, viaLink = common;
+    viaSub.push_back(L"sub\\deeper\\c.txt");
+    viaLink.push_back(L"empty\\across\\c.txt");
+    EXPECT_TRUE(walked == Under(Root(), viaSub) || walked == Under(Root(), viaLink)) << walked.size() << " entries";
+}
+
+TEST(WalkFolder, WalksAChainOfDoublingLinksOnceThroughEachFolder)
+{
+    // Each level holds two links to the next: walked by every way, the work doubles per level.
+    constexpr int kLevels = 12;
+    TempDir dir;
+    std::vector<std::wstring> levels;
+    for (int level = 0; level <= kLevels; ++level)
+        levels.push_back(dir.MakeFolder(L"level" + std::to_wstring(level)));
+    dir.MakeFile(L"level" + std::to_wstring(kLevels) + L"\\end.txt");
+    std::vector<std::unique_ptr<FolderLink>> links;
+    for (int level = 0; level < kLevels; ++level) {
+        for (const wchar_t* name : {L"\\a", L"\\b"}) {
+            links.push_back(std::make_unique<FolderLink>(levels[level] + name, levels[level + 1]));
+            if (!links.back()->Made()) GTEST_SKIP() << "this system makes no folder links";
+        }
+    }
+
+    const std::vector<std::wstring> walked = Walked(levels[0], true, true, false);
+    // Two links listed per level, and the last level's file once.
+    EXPECT_EQ(walked.size(), static_cast<size_t>(2 * kLevels + 1));
+    EXPECT_EQ(std::count_if(walked.begin(), walked.end(),
+                            [](const std::wstring& path) {
+                                return path.size() > 8 && path.substr(path.size() - 8) == L"\\end.txt";
+                            }),
+              1);
 }
 
 TEST_F(SmallTree, EndsAWalkThatStartsInsideALoop)

@@ -13,6 +13,16 @@
     { key: 'accesstime', label: 'Accessed' }
   ];
 
+  // The native side sends empty text for a time that no date-time text can hold (before 1970 or
+  // after 3000). Such a time is noted as this value, which no time text can be: files whose time
+  // is out of range share it, and differ from files with a time or none. It is shown as a note,
+  // never as a value, so the field stays empty and a save leaves that time as it is unless the
+  // user types a new one.
+  var OUT_OF_RANGE = '\u0000out of range';
+  var OUT_OF_RANGE_NOTE = '(out of range)';
+  var OUT_OF_RANGE_TITLE = 'This time lies before 1970 or after 3000, which cannot be shown here. ' +
+    'It is kept as it is unless you type a new one.';
+
   // The attribute letters in the order the native side reads and writes them; "place" is where
   // each is shown, the ones a save can change first.
   var ATTRIBUTES = [
@@ -61,8 +71,8 @@
 
   function read(answer, note) {
     for (var t = 0; t < TIMES.length; t++) {
-      var key = TIMES[t].key;
-      note(key, typeof answer[key] === 'string' ? answer[key] : '');
+      var text = answer[TIMES[t].key];
+      note(TIMES[t].key, typeof text !== 'string' ? '' : (text === '' ? OUT_OF_RANGE : text));
     }
     var letters = typeof answer.attributes === 'string' ? answer.attributes : '';
     for (var a = 0; a < ATTRIBUTES.length; a++) {
@@ -106,9 +116,17 @@
   function render(page, group) {
     for (var t = 0; t < TIMES.length; t++) {
       var input = V.$('prop-' + TIMES[t].key);
+      var slot = group ? group.slots[TIMES[t].key] : null;
+      var outOfRange = !!slot && !slot.mixed && slot.value === OUT_OF_RANGE &&
+        V.panel.edit(fieldId('file', TIMES[t].key)) === undefined;
       input.disabled = !group;
-      V.panel.showValue(input, group ? group.slots[TIMES[t].key] : null);
+      V.panel.showValue(input, outOfRange ? { value: '', mixed: false } : slot);
       V.panel.validateField(input);
+      setClass(input, 'out-of-range', outOfRange);
+      if (outOfRange) {
+        input.placeholder = OUT_OF_RANGE_NOTE;
+        input.title = OUT_OF_RANGE_TITLE;
+      }
     }
     renderAttributes(group ? group.slots : null);
   }
