@@ -93,6 +93,91 @@ patched("bad-count.jpg", entry(exif_ifd, 0x829A) + 4, 0x20000001)
 patched("ifd-loop.jpg", next_ifd_field(ifd1), ifd0)
 EOF
 
+# Files with a maker note whose values lie at offsets counted from the TIFF header, as camera
+# makers write them: a rewrite that moves the note breaks them. exiftool writes the note's bytes as
+# given (Make Canon makes it read them as Canon's directory), then the note's value offsets are
+# set to where it landed. Both JPEGs also get an interoperability directory; the big-endian TIFF
+# is written by hand first (uncompressed, 8x8), then gets the same tags, GPS and the note.
+"$py" - "$work/image-be.tif" <<'EOF'
+import struct, sys
+width = height = 8
+pixels = bytes([0x30, 0x60, 0xa0]) * (width * height)
+entries = [(0x0100, 3, 1, width), (0x0101, 3, 1, height), (0x0102, 3, 3, 8 + 2 + 12 * 10 + 4),
+           (0x0103, 3, 1, 1), (0x0106, 3, 1, 2), (0x0111, 4, 1, 0), (0x0115, 3, 1, 3),
+           (0x0116, 3, 1, height), (0x0117, 4, 1, len(pixels)), (0x011C, 3, 1, 1)]
+ifd = 8
+bits = ifd + 2 + 12 * len(entries) + 4
+data_at = bits + 6
+out = bytearray(b"MM" + struct.pack(">HI", 42, ifd) + struct.pack(">H", len(entries)))
+for tag, kind, count, value in entries:
+    if tag == 0x0102:
+        value = bits
+    if tag == 0x0111:
+        value = data_at
+    field = struct.pack(">HH", value, 0) if kind == 3 and count == 1 else struct.pack(">I", value)
+    out += struct.pack(">HHI", tag, kind, count) + field
+out += struct.pack(">I", 0) + struct.pack(">HHH", 8, 8, 8) + pixels
+open(sys.argv[1], "wb").write(out)
+EOF
+
+maker_note() { # maker_note <II|MM> <output>: Canon's directory of three texts, offsets from 0
+  "$py" - "$1" "$2" <<'EOF'
+import struct, sys
+order = "<" if sys.argv[1] == "II" else ">"
+values = [(0x0006, b"Fixture Canon Image Type\0"), (0x0007, b"Firmware Version 1.0.0\0"),
+          (0x0009, b"Anna Example".ljust(32, b"\0"))]
+table = 2 + 12 * len(values) + 4
+out, data = struct.pack(order + "H", len(values)), b""
+for tag, text in values:
+    out += struct.pack(order + "HHII", tag, 2, len(text), table + len(data))
+    data += text + b"\0" * (len(text) % 2)
+open(sys.argv[2], "wb").write(out + struct.pack(order + "I", 0) + data)
+EOF
+}
+
+maker_tags=(-IFD0:Make=Canon -IFD0:Model='FX-8' -IFD0:Artist='Anna Example'
+            -ExifIFD:DateTimeOriginal='2021:06:14 09:08:07' -ExifIFD:ExposureTime=1/125)
+for name in le:II:jpg be:MM:jpg be:MM:tif; do
+  IFS=: read -r order code ext <<<"$name"
+  maker_note "$code" "$work/note-$order.bin"
+  if [ "$ext" = jpg ]; then
+    cp "$here/exif/$order.jpg" "$here/exif/maker-$order.jpg"
+    exiftool -q -overwrite_original -IFD0:Make=Canon -InteropIndex=R98 -InteropVersion=0100 \
+      "-MakerNoteCanon<=$work/note-$order.bin" "$here/exif/maker-$order.jpg"
+  else
+    cp "$work/image-be.tif" "$here/exif/maker-be.tif"
+    exiftool -q -overwrite_original "${maker_tags[@]}" -GPS:GPSLatitude=48.8584 -GPS:GPSLatitudeRef=N \
+      "-MakerNoteCanon<=$work/note-$order.bin" "$here/exif/maker-be.tif"
+  fi
+done
+"$py" - "$here/exif" <<'EOF'
+import struct, sys
+
+folder = sys.argv[1]
+for name in ("maker-le.jpg", "maker-be.jpg", "maker-be.tif"):
+    data = bytearray(open(f"{folder}/{name}", "rb").read())
+    tiff = data.index(b"Exif\0\0") + 6 if name.endswith(".jpg") else 0
+    order = "<" if data[tiff:tiff + 2] == b"II" else ">"
+    u16 = lambda at: struct.unpack_from(order + "H", data, tiff + at)[0]
+    u32 = lambda at: struct.unpack_from(order + "I", data, tiff + at)[0]
+
+    def entry(ifd, tag):
+        for i in range(u16(ifd)):
+            if u16(ifd + 2 + 12 * i) == tag:
+                return ifd + 2 + 12 * i
+        raise KeyError(hex(tag))
+
+    note = u32(entry(u32(entry(u32(4), 0x8769) + 8), 0x927C) + 8)
+    for i in range(u16(note)):
+        at = note + 2 + 12 * i
+        if u32(at + 4) > 4:
+            struct.pack_into(order + "I", data, tiff + at + 8, u32(at + 8) + note)
+    open(f"{folder}/{name}", "wb").write(data)
+EOF
+
+# A format that can be read but not written.
+ff -f lavfi -i "color=c=0x3060a0:s=8x8" -frames:v 1 "${exact[@]}" "$here/exif/plain.bmp"
+
 # --- media: 0.1 s of silence, tags written by mutagen (ID3v1 alone by ffmpeg) --------------------
 silence=(-f lavfi -i anullsrc=r=8000:cl=mono -t 0.1)
 ff "${silence[@]}" "${exact[@]}" -c:a libmp3lame -b:a 8k -write_xing 0 -id3v2_version 0 "$work/audio.mp3"
@@ -111,9 +196,9 @@ ff "${silence[@]}" "${exact[@]}" -c:a libmp3lame -b:a 8k -write_xing 0 -id3v2_ve
 "$py" - "$work" "$here/media" <<'EOF'
 import shutil, sys
 from mutagen import id3
-from mutagen.asf import ASF, ASFDWordAttribute
+from mutagen.asf import ASF, ASFBoolAttribute, ASFDWordAttribute
 from mutagen.flac import FLAC
-from mutagen.mp4 import MP4
+from mutagen.mp4 import MP4, MP4Cover
 from mutagen.oggvorbis import OggVorbis
 
 work, folder = sys.argv[1], sys.argv[2]
@@ -163,6 +248,24 @@ for cls, name in ((FLAC, "tags.flac"), (OggVorbis, "tags.ogg")):
     tags.update({"TITLE": title, "ARTIST": artist, "ALBUM": album, "DATE": year,
                  "GENRE": genre, "COMMENT": comment, "TRACKNUMBER": "3", "TRACKTOTAL": "12"})
     tags.save(padding=small_padding)
+
+# Values a text field cannot show alone: two artists, stored numbers and flags, a full date, a
+# cover the property maps do not show.
+second = "Ben Example"
+m4a = MP4(copy("audio.m4a", "multi.m4a"))
+m4a.update({"\xa9nam": title, "\xa9ART": [artist, second], "tmpo": [120], "cpil": True,
+            "covr": [MP4Cover(b"\x89PNG\r\n\x1a\n", imageformat=MP4Cover.FORMAT_PNG)]})
+m4a.save(padding=small_padding)
+
+wma = ASF(copy("audio.wma", "multi.wma"))
+wma.update({"Title": title, "WM/Composer": [artist, second],
+            "WM/BeatsPerMinute": [ASFDWordAttribute(120)], "WM/TrackNumber": [ASFDWordAttribute(3)],
+            "WM/IsCompilation": [ASFBoolAttribute(True)]})
+wma.save(padding=small_padding)
+
+flac = FLAC(copy("audio.flac", "multi.flac"))
+flac.update({"TITLE": title, "ARTIST": [artist, second], "DATE": "2021-05-06"})
+flac.save(padding=small_padding)
 EOF
 
 # --- avi: two 16x16 MJPEG frames, INFO list written by ffmpeg -----------------------------------
@@ -175,6 +278,14 @@ info=(-metadata title=Movie -metadata artist=Anna -metadata comment='Made for te
 ff "${video[@]}" "${exact[@]}" "${info[@]}" -metadata_header_padding 0 "$here/avi/info.avi"
 ff "${video[@]}" "${exact[@]}" "${info[@]}" -metadata_header_padding 256 "$here/avi/info-junk.avi"
 ff "${video[@]}" "${exact[@]}" -metadata_header_padding 0 "$here/avi/plain.avi"
+# An 8-bit PCM track whose first samples spell the header of an INFO list: a byte scan for the
+# list finds it inside the movie data, after the real list; walking the chunks does not.
+"$py" -c 'import struct, sys
+head = b"LIST" + struct.pack("<I", 18) + b"INFOINAM" + struct.pack("<I", 6) + b"Fake!\0"
+sys.stdout.buffer.write(head + b"\x80" * (1000 - len(head)))' >"$work/pattern.u8"
+ff -f lavfi -i "color=c=0x3060a0:s=16x16:r=2" -f u8 -ar 1000 -ac 1 -i "$work/pattern.u8" -frames:v 2 \
+  -c:v mjpeg -q:v 31 -reserve_index_space 1 -c:a pcm_u8 "${exact[@]}" -metadata title=Movie \
+  -metadata artist=Anna -metadata_header_padding 0 "$here/avi/info-pattern.avi"
 
 # --- doc: compound files written by libgsf (the container and both property sets) ---------------
 "$py" - "$here/doc" <<'EOF'
@@ -241,9 +352,65 @@ write("props.doc", {
     "Budget": 1200,
 })
 write("plain.doc", {})
+# Without user-defined properties the document summary stream holds one section only, which every
+# implementation of property sets can rewrite.
+write("sets.doc", {
+    Gsf.META_NAME_TITLE: "Budget Plan",
+    Gsf.META_NAME_CREATOR: "Anna Example",
+    Gsf.META_NAME_LAST_PRINTED: 1623925230.0,  # 2021-06-17 10:20:30 UTC
+    Gsf.META_NAME_WORD_COUNT: 250,
+    Gsf.META_NAME_CATEGORY: "Plans",
+    Gsf.META_NAME_MANAGER: "Carla Boss",
+    Gsf.META_NAME_COMPANY: "Example Ltd",
+    Gsf.META_NAME_LINE_COUNT: 12,
+})
 os._exit(0)
 EOF
 
+# An installer database from wixl (Debian wixl), which writes only the summary set. wixl picks a
+# new package code and the current time, and names its own version, so those are set to fixed
+# values afterwards, in place: a fixed GUID, 2021-06-15 10:20:30 UTC, and the program name without
+# its version (padded with zeros to the length it had).
+command -v wixl >/dev/null || { echo "missing: wixl" >&2; exit 1; }
+cat >"$work/installer.wxs" <<'EOF'
+<?xml version="1.0" encoding="utf-8"?>
+<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
+  <Product Id="11111111-2222-3333-4444-555555555555" Name="Fixture Tool" Language="1033"
+           Version="1.0.0" Manufacturer="Example Ltd" UpgradeCode="66666666-7777-8888-9999-000000000000">
+    <Package Description="Fixture installer" Comments="Made for tests" Keywords="fixture, installer"
+             InstallerVersion="200"/>
+    <Directory Id="TARGETDIR" Name="SourceDir"/>
+    <Feature Id="Main" Level="1"/>
+  </Product>
+</Wix>
+EOF
+wixl -o "$here/doc/installer.msi" "$work/installer.wxs" 2>/dev/null
+"$py" - "$here/doc/installer.msi" <<'EOF'
+import struct, sys
+import olefile
+
+path = sys.argv[1]
+ole = olefile.OleFileIO(path, write_mode=True)
+name = "\x05SummaryInformation"
+data = bytearray(ole.openstream(name).read())
+section = struct.unpack_from("<I", data, 44)[0]
+for i in range(struct.unpack_from("<I", data, section + 4)[0]):
+    pid, offset = struct.unpack_from("<II", data, section + 8 + 8 * i)
+    at = section + offset
+    kind = struct.unpack_from("<I", data, at)[0]
+    if kind == 64:  # VT_FILETIME: created and last saved
+        struct.pack_into("<Q", data, at + 4, (1623752430 + 11644473600) * 10**7)
+    elif kind == 30 and pid == 9:  # the package code
+        data[at + 8:at + 46] = b"{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}"
+    elif kind == 30 and pid == 18:  # the creating program
+        length = struct.unpack_from("<I", data, at + 4)[0]
+        data[at + 8:at + 8 + length] = b"wixl".ljust(length, b"\0")
+ole.write_stream(name, bytes(data))
+ole.close()
+EOF
+
 # The doc fixtures must read back with an independent reader.
-"$py" "$here/../readers/olefile_dump.py" "$here/doc/props.doc" >/dev/null
+for file in props.doc sets.doc installer.msi; do
+  "$py" "$here/../readers/olefile_dump.py" "$here/doc/$file" >/dev/null
+done
 echo "fixtures written below $here"
