@@ -1,6 +1,7 @@
 // Drives the console program as a user's script would: request lines in, answer lines out.
 #include "core/JsonWrapper.h"
 #include "core/TextConvert.h"
+#include "tests/support/ConsoleProgram.h"
 #include "tests/support/Requests.h"
 #include "tests/support/TestFiles.h"
 
@@ -8,53 +9,13 @@
 
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
 
-// Runs the program with the given standard input and returns its standard output.
 std::string RunProgram(const std::string& input)
 {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE inRead, inWrite, outRead, outWrite;
-    if (!CreatePipe(&inRead, &inWrite, &inherit, 0) || !CreatePipe(&outRead, &outWrite, &inherit, 0)) return {};
-    SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
-
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = inRead;
-    startup.hStdOutput = outWrite;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION process{};
-    std::wstring commandLine = L"\"" + BesideTestProgram(L"varenko-cmd.exe") + L"\"";
-    const BOOL started =
-        CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
-    CloseHandle(inRead);
-    CloseHandle(outWrite);
-    std::string output;
-    if (started) {
-        // Write from another thread so that neither side can block the other on a full pipe.
-        std::thread writer([&] {
-            DWORD written = 0;
-            WriteFile(inWrite, input.data(), static_cast<DWORD>(input.size()), &written, nullptr);
-            CloseHandle(inWrite);
-        });
-        char buffer[4096];
-        DWORD read = 0;
-        while (ReadFile(outRead, buffer, sizeof buffer, &read, nullptr) && read > 0)
-            output.append(buffer, read);
-        writer.join();
-        WaitForSingleObject(process.hProcess, INFINITE);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-    } else {
-        CloseHandle(inWrite);
-    }
-    CloseHandle(outRead);
-    return output;
+    return RunConsoleProgram(L"varenko-cmd.exe", input);
 }
 
 std::vector<std::string> Lines(const std::string& text)

@@ -4,6 +4,7 @@
 #include "core/JsonWrapper.h"
 #include "core/TextConvert.h"
 #include "tests/props/media/MediaChecks.h"
+#include "tests/support/ConsoleProgram.h"
 #include "tests/support/Fixture.h"
 #include "tests/support/Requests.h"
 #include "tests/support/TestFiles.h"
@@ -12,7 +13,6 @@
 
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -25,43 +25,8 @@ std::vector<std::wstring> Answers(const std::vector<JsonObject>& requests)
     for (const JsonObject& request : requests)
         input += request.Utf8() + "\n";
 
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE inRead, inWrite, outRead, outWrite;
-    if (!CreatePipe(&inRead, &inWrite, &inherit, 0) || !CreatePipe(&outRead, &outWrite, &inherit, 0)) return {};
-    SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = inRead;
-    startup.hStdOutput = outWrite;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION process{};
-    std::wstring commandLine = L"\"" + BesideTestProgram(L"varenko-cmd.exe") + L"\"";
-    const BOOL started =
-        CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
-    CloseHandle(inRead);
-    CloseHandle(outWrite);
-    std::string output;
-    if (started) {
-        // Written from another thread, so that neither side can block the other on a full pipe.
-        std::thread writer([&] {
-            DWORD written = 0;
-            WriteFile(inWrite, input.data(), static_cast<DWORD>(input.size()), &written, nullptr);
-            CloseHandle(inWrite);
-        });
-        char buffer[4096];
-        DWORD read = 0;
-        while (ReadFile(outRead, buffer, sizeof buffer, &read, nullptr) && read > 0)
-            output.append(buffer, read);
-        writer.join();
-        WaitForSingleObject(process.hProcess, INFINITE);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-    } else {
-        CloseHandle(inWrite);
-    }
-    CloseHandle(outRead);
+    bool started = false;
+    const std::string output = RunConsoleProgram(L"varenko-cmd.exe", input, &started);
     EXPECT_TRUE(started) << "cannot start varenko-cmd.exe (error " << GetLastError() << ")";
 
     std::vector<std::wstring> answers;
