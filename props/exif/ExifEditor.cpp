@@ -1,10 +1,131 @@
 #include "ExifEditor.h"
 
-// Reading and writing arrive with the handler's own codec; until then nothing is reported and
-// nothing is written.
-void ExifEditor::GetProps(const std::wstring&, JsonWrapper&) {}
+#include "ExifFile.h"
+#include "ExifImage.h"
+#include "ExifItemText.h"
 
-bool ExifEditor::SetProps(const std::wstring&, JsonView, std::wstring&)
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+// ASCII items are text in the thread's ANSI code page, as the page has always seen them.
+class ThreadAnsiCodePage : public TextCodePage {
+public:
+    std::wstring Decode(const std::string& bytes) const override
+    {
+        if (bytes.empty()) return {};
+        const int size = static_cast<int>(bytes.size());
+        const int length = MultiByteToWideChar(CP_THREAD_ACP, 0, bytes.data(), size, nullptr, 0);
+        std::wstring text(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+        if (length > 0) MultiByteToWideChar(CP_THREAD_ACP, 0, bytes.data(), size, text.data(), length);
+        return text;
+    }
+    std::string Encode(const std::wstring& text) const override
+    {
+        if (text.empty()) return {};
+        const int size = static_cast<int>(text.size());
+        const int length = WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+        std::string bytes(static_cast<size_t>(length > 0 ? length : 0), '\0');
+        if (length > 0)
+            WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), size, bytes.data(), length, nullptr, nullptr);
+        return bytes;
+    }
+};
+
+std::wstring SaveError(int status)
 {
+    return L"Exif save props to file error: " + std::to_wstring(status);
+}
+
+// The status the platform's imaging API gives when writing the file fails.
+constexpr int kWin32Error = 7;
+
+// How many value bytes one file's listing shows at most. Values may overlap in a file, so a small
+// damaged file could otherwise claim gigabytes of text; past this, items list as unreadable.
+constexpr size_t kListedBytes = 8 * 1024 * 1024;
+
+} // namespace
+
+ExifEditor::ExifEditor() : file_(std::make_unique<ImageFile>()) {}
+
+ExifEditor::~ExifEditor() = default;
+
+void ExifEditor::GetProps(const std::wstring& fileName, JsonWrapper& result)
+{
+    result.MakeObject();
+    ImageFile& file = *file_;
+    ExifImage image;
+    if (file.Read(fileName, true) != 0 || !image.Load(file.Data(), file.Size(), file.Whole())) return;
+
+    const ThreadAnsiCodePage codePage;
+    const JsonView list = PropList().View();
+    size_t budget = kListedBytes;
+    for (const uint32_t id : image.ItemIds()) {
+        const std::wstring key = ItemKey(id);
+        const JsonView known = list.Member(key);
+        if (known.IsEmpty()) continue;
+        const size_t length = image.ItemLength(id);
+        const bool shown = length <= budget;
+        const ItemValueText value = shown ? FormatItemValue(image, id, codePage) : ItemValueText();
+        if (shown) budget -= length;
+        JsonWrapper entry = known.Copy();
+        entry.AddString(L"data", value.text);
+        entry.AddNumber(L"length", value.length);
+        entry.AddNumber(L"count", value.count);
+        result.AddDocument(key, entry);
+    }
+}
+
+bool ExifEditor::SetProps(const std::wstring& fileName, JsonView props, std::wstring& error)
+{
+    if (!props.IsObject() || props.Count() == 0) {
+        error = SaveError(1);
+        return false;
+    }
+    ImageFile& file = *file_;
+    struct Trimmer {
+        ImageFile& file;
+        ~Trimmer() { file.Trim(); }
+    } trimmer{file};
+    ExifImage image;
+    // A file that cannot be read as an image has no encoder: the status is 1.
+    if (file.Read(fileName, false) != 0 || !image.Load(file.Data(), file.Size(), file.Whole()) || !image.CanWrite()) {
+        error = SaveError(1);
+        return false;
+    }
+
+    const ThreadAnsiCodePage codePage;
+    for (const JsonView member : props) {
+        bool readonly = false;
+        if (member.Member(L"readonly").GetBool(readonly) && readonly) continue;
+        int32_t id = 0;
+        // A name that is neither "0x" and hexadecimal digits nor decimal names no item.
+        if (!ReadShellInteger(member.Name(), true, id)) continue;
+        ExifItem item;
+        item.id = static_cast<uint32_t>(id);
+        item.type = TypeFromName(MemberText(member, L"type"));
+        // Items that cannot be set (offsets, the image's own layout) stay as they are, unreported.
+        if (ParseItemValue(MemberText(member, L"data"), item.type, codePage, item.value)) image.SetItem(item);
+    }
+
+    if (!image.Edited()) return true; // nothing changed: the file stays as it is
+    ExifStatus status = ExifStatus::Ok;
+    const ReplaceResult replaced = ReplaceImageFile(fileName, fileName + L".new", [&](ByteSink& sink) {
+        status = image.Save(sink);
+        return status == ExifStatus::Ok;
+    });
+    switch (replaced.stage) {
+    case ReplaceResult::Stage::Done: return true;
+    case ReplaceResult::Stage::Writing:
+        // The save failing, or writing its bytes: the imaging API's status either way.
+        error = SaveError(replaced.error != 0 || status == ExifStatus::Ok ? kWin32Error : static_cast<int>(status));
+        return false;
+    case ReplaceResult::Stage::Replacing:
+        error = L"file replace failed, error: " + std::to_wstring(replaced.error);
+        return false;
+    }
     return false;
 }
