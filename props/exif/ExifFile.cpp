@@ -1,6 +1,7 @@
 #include "ExifFile.h"
 
 #include "ExifImage.h"
+#include "platform/FullPath.h"
 #include "platform/UniqueHandle.h"
 
 #include <algorithm>
@@ -15,18 +16,6 @@ constexpr DWORD kChunk = 1u << 30;
 constexpr DWORD kSharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // The buffer an ImageFile keeps between files: enough for a large photo.
 constexpr size_t kKeptBuffer = 64 * 1024 * 1024;
-
-// The system's replace call wants full paths.
-std::wstring FullPath(const std::wstring& path)
-{
-    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) return {};
-    std::wstring full(needed, L'\0');
-    const DWORD written = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-    if (written == 0 || written >= needed) return {};
-    full.resize(written);
-    return full;
-}
 
 DWORD LastErrorOr(DWORD fallback)
 {
@@ -152,8 +141,8 @@ DWORD ImageFile::Read(const std::wstring& path, bool headOnly)
 ReplaceResult ReplaceImageFile(const std::wstring& path, const std::wstring& tempPath,
                                const std::function<bool(ByteSink&)>& write)
 {
-    const std::wstring full = FullPath(path);
-    const std::wstring fullTemp = FullPath(tempPath);
+    const std::wstring full = FullPathName(path);
+    const std::wstring fullTemp = FullPathName(tempPath);
     if (full.empty() || fullTemp.empty()) return {ReplaceResult::Stage::Writing, LastErrorOr(ERROR_INVALID_NAME)};
 
     {

@@ -1,20 +1,10 @@
 #include "ScratchCopy.h"
+#include "platform/FullPath.h"
 #include "platform/UniqueHandle.h"
 
 #include <cwchar>
 
 namespace {
-
-std::wstring FullPath(const std::wstring& path)
-{
-    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return {};
-    std::wstring full(size, L'\0');
-    const DWORD length = GetFullPathNameW(path.c_str(), size, &full[0], nullptr);
-    if (length == 0 || length >= size) return {};
-    full.resize(length);
-    return full;
-}
 
 // The original's name with a marker before its extension: "song.mp3" gives "song~1a2b3c4d.mp3".
 std::wstring CopyName(const std::wstring& original, unsigned marker)
@@ -30,7 +20,7 @@ std::wstring CopyName(const std::wstring& original, unsigned marker)
 
 } // namespace
 
-ScratchCopy::ScratchCopy(const std::wstring& original) : original_(FullPath(original))
+ScratchCopy::ScratchCopy(const std::wstring& original) : original_(FullPathName(original))
 {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (original_.empty() || !GetFileAttributesExW(original_.c_str(), GetFileExInfoStandard, &data)) return;

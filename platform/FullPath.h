@@ -1,0 +1,17 @@
+#pragma once
+// A path made full against the current folder, as the system's replace and move calls want it;
+// empty text when it cannot be made.
+#include <windows.h>
+
+#include <string>
+
+inline std::wstring FullPathName(const std::wstring& path)
+{
+    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return {};
+    std::wstring full(needed, L'\0');
+    const DWORD written = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (written == 0 || written >= needed) return {};
+    full.resize(written);
+    return full;
+}
