@@ -2,6 +2,7 @@
 # Runs the page's tests in headless Chromium: the page relay serves the page and hands its commands
 # to varenko-cmd.exe under Wine, so the tests see real files change. Needs the built program
 # (scripts/setup.sh). Installs Chromium and the tests' npm packages when they are missing.
+#   scripts/browser-tests.sh [TEST_FILE...]   (default: every tests/browser/*.test.js)
 #   VARENKO_CMD   the command engine to use (default build/bin/varenko-cmd.exe)
 #   WINEPREFIX    kept when set, else the build tree's prefix
 set -euo pipefail
@@ -29,5 +30,6 @@ url=$relay_url
 
 echo "== browser tests against $url"
 status=0
-(cd "$root" && VARENKO_PAGE_URL="$url" node --test tests/browser/) || status=$?
+[ $# -gt 0 ] || set -- tests/browser/
+(cd "$root" && VARENKO_PAGE_URL="$url" node --test "$@") || status=$?
 exit "$status"

@@ -70,6 +70,7 @@
     startToolbar();
     V.layout.start();
     startAbout();
+    V.progress.start();
     V.list.start();
     V.panel.start();
     V.save.start();
