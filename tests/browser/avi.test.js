@@ -8,13 +8,9 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { execFileSync } = require('node:child_process');
-const { chromium } = require('playwright-core');
+const { skip, SAVE_TIMEOUT, useBrowser, winPath, openPage } = require('./support/page');
 
-const pageUrl = process.env.VARENKO_PAGE_URL;
-const skip = pageUrl ? false : 'needs the page relay: run scripts/browser-tests.sh';
 const fixtures = path.join(__dirname, '..', 'data', 'avi');
-// Saving waits 100 ms per command inside the engine, and Wine is slow to start a file operation.
-const SAVE_TIMEOUT = 60000;
 
 function hasFfprobe() {
   try {
@@ -26,18 +22,7 @@ function hasFfprobe() {
 }
 const skipWithoutFfprobe = skip || (hasFfprobe() ? false : 'needs ffprobe');
 
-let browser;
-test.before(async () => {
-  if (skip) return;
-  browser = await chromium.launch({ executablePath: process.env.CHROMIUM || '/usr/bin/chromium', headless: true });
-});
-test.after(async () => {
-  if (browser) await browser.close();
-});
-
-function winPath(linuxPath) {
-  return 'Z:' + linuxPath.replace(/\//g, '\\');
-}
+useBrowser();
 
 // Copies of fixtures (name -> fixture file, or text for a file that is no AVI) in a folder that is
 // removed after the test.
@@ -59,17 +44,6 @@ function probe(file) {
     'format_tags:stream=nb_read_frames', '-of', 'json', file], { encoding: 'utf8', stdio: ['ignore', 'pipe', 'pipe'] });
   const json = JSON.parse(out);
   return { tags: json.format.tags || {}, frames: json.streams.map((s) => s.nb_read_frames) };
-}
-
-async function openPage(t) {
-  const context = await browser.newContext();
-  t.after(() => context.close());
-  const page = await context.newPage();
-  const errors = [];
-  page.on('pageerror', (error) => errors.push(String(error)));
-  await page.goto(pageUrl, { waitUntil: 'load' });
-  t.after(() => assert.deepEqual(errors, [], 'script errors on the page'));
-  return page;
 }
 
 const rowSelector = (linuxPath) => `#file-list .file-row[data-path=${JSON.stringify(winPath(linuxPath))}]`;
@@ -141,7 +115,7 @@ const ffmpegItems = {
 
 test('the AVI tab shows the INFO items ffmpeg wrote and offers every other standard identifier', { skip }, async (t) => {
   const paths = makeFolder(t, { 'movie.avi': { fixture: 'info.avi' } });
-  const page = await openPage(t);
+  const { page } = await openPage(t);
   await addAndSelect(page, [paths['movie.avi']]);
   await waitForFields(page, ffmpegItems);
 
@@ -155,7 +129,7 @@ test('an edited and an added item are saved to every selected AVI file with the 
   const paths = makeFolder(t, { 'one.avi': { fixture: 'info.avi' }, 'two.avi': { fixture: 'info-junk.avi' } });
   const files = Object.values(paths);
   const frames = files.map((file) => probe(file).frames);
-  const page = await openPage(t);
+  const { page } = await openPage(t);
   await addAndSelect(page, files);
   await waitForFields(page, ffmpegItems);
 
@@ -177,7 +151,7 @@ test('an edited and an added item are saved to every selected AVI file with the 
 
 test('an AVI item saved to a file that is no AVI file is reported, and the AVI file is written', { skip: skipWithoutFfprobe }, async (t) => {
   const paths = makeFolder(t, { 'clip.avi': { fixture: 'plain.avi' }, 'notes.txt': { text: 'not a movie\n' } });
-  const page = await openPage(t);
+  const { page } = await openPage(t);
   await addAndSelect(page, [paths['clip.avi'], paths['notes.txt']]);
   await waitForFields(page, {});
   await addProperty(page, 'INAM', 'First title');

@@ -8,11 +8,8 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { spawnSync } = require('node:child_process');
-const { chromium } = require('playwright-core');
+const { skip, SAVE_TIMEOUT, useBrowser, winPath, openPage } = require('./support/page');
 
-const pageUrl = process.env.VARENKO_PAGE_URL;
-const skip = pageUrl ? false : 'needs the page relay: run scripts/browser-tests.sh';
-const SAVE_TIMEOUT = 60000;
 const root = path.resolve(__dirname, '..', '..');
 
 // The types the native side can write from a text; any other it leaves as the file holds it.
@@ -22,19 +19,7 @@ const SETS = {
   '{D5CDD502-2E9C-101B-9397-08002B2CF9AE}': 'DocSummary',
 };
 
-let browser;
-test.before(async () => {
-  if (skip) return;
-  browser = await chromium.launch({ executablePath: process.env.CHROMIUM || '/usr/bin/chromium', headless: true });
-});
-test.after(async () => {
-  if (browser) await browser.close();
-});
-
-// Wine shows the Linux root as drive Z:.
-function winPath(linuxPath) {
-  return 'Z:' + linuxPath.replace(/\//g, '\\');
-}
+useBrowser();
 
 // Copies doc fixtures (and plain files) into a new folder: copy name -> fixture name, or
 // { text } for a file of that text.
@@ -59,23 +44,6 @@ function oleDump(file) {
   if (run.status === 127 || run.error) return null;
   assert.equal(run.status, 0, run.stderr);
   return JSON.parse(run.stdout, (key, value) => (typeof value === 'string' ? value.replace(/\0+$/, '') : value));
-}
-
-async function openPage(t) {
-  const context = await browser.newContext();
-  t.after(() => context.close());
-  const page = await context.newPage();
-  const commands = [];
-  const errors = [];
-  page.on('request', (request) => {
-    if (request.method() === 'POST' && new URL(request.url()).pathname === '/varenko/command') {
-      commands.push(JSON.parse(request.postData()));
-    }
-  });
-  page.on('pageerror', (error) => errors.push(String(error)));
-  await page.goto(pageUrl, { waitUntil: 'load' });
-  t.after(() => assert.deepEqual(errors, [], 'script errors on the page'));
-  return { page, commands };
 }
 
 const rowSelector = (winName) => `#file-list .file-row[data-path=${JSON.stringify(winName)}]`;

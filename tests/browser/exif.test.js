@@ -9,13 +9,9 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { execFileSync } = require('node:child_process');
-const { chromium } = require('playwright-core');
+const { skip, SAVE_TIMEOUT, useBrowser, winPath, openPage } = require('./support/page');
 
-const pageUrl = process.env.VARENKO_PAGE_URL;
-const skip = pageUrl ? false : 'needs the page relay: run scripts/browser-tests.sh';
 const fixtures = path.join(__dirname, '..', 'data', 'exif');
-// Saving waits 100 ms per command inside the engine, and Wine is slow to start a file operation.
-const SAVE_TIMEOUT = 60000;
 
 function hasExiftool() {
   try {
@@ -27,18 +23,7 @@ function hasExiftool() {
 }
 const skipWithoutExiftool = skip || (hasExiftool() ? false : 'needs exiftool');
 
-let browser;
-test.before(async () => {
-  if (skip) return;
-  browser = await chromium.launch({ executablePath: process.env.CHROMIUM || '/usr/bin/chromium', headless: true });
-});
-test.after(async () => {
-  if (browser) await browser.close();
-});
-
-function winPath(linuxPath) {
-  return 'Z:' + linuxPath.replace(/\//g, '\\');
-}
+useBrowser();
 
 // Copies of fixtures (name -> fixture file) in a folder that is removed after the test.
 function makeFolder(t, files) {
@@ -71,17 +56,6 @@ function afterExif(file) {
     if (exif) return bytes.subarray(at);
   }
   return null;
-}
-
-async function openPage(t) {
-  const context = await browser.newContext();
-  t.after(() => context.close());
-  const page = await context.newPage();
-  const errors = [];
-  page.on('pageerror', (error) => errors.push(String(error)));
-  await page.goto(pageUrl, { waitUntil: 'load' });
-  t.after(() => assert.deepEqual(errors, [], 'script errors on the page'));
-  return page;
 }
 
 const rowSelector = (linuxPath) => `#file-list .file-row[data-path=${JSON.stringify(winPath(linuxPath))}]`;
@@ -153,7 +127,7 @@ async function save(page) {
 
 test('the EXIF tab shows what exiftool wrote, offsets read-only, and offers to add what a camera does not record', { skip }, async (t) => {
   const { paths } = makeFolder(t, { 'photo.jpg': 'maker-le.jpg' });
-  const page = await openPage(t);
+  const { page } = await openPage(t);
   await addAndSelect(page, [paths['photo.jpg']]);
   await waitForField(page, '0x013B', 'Anna Example');
 
@@ -184,7 +158,7 @@ test('an edited and an added item are saved to every selected image, its image d
   const files = Object.values(paths);
   const jpegData = [paths['a.jpg'], paths['b.jpg']].map(afterExif);
   const strip = fs.readFileSync(paths['c.tif']).subarray(534, 534 + 192);
-  const page = await openPage(t);
+  const { page } = await openPage(t);
   await addAndSelect(page, files);
   await waitForField(page, '0x0110', 'FX-8');
 
@@ -207,7 +181,7 @@ test('an edited and an added item are saved to every selected image, its image d
 test('an EXIF item saved to an image that cannot take it is reported, and the others are written', { skip: skipWithoutExiftool }, async (t) => {
   const { dir, paths } = makeFolder(t, { 'photo.jpg': 'plain.jpg', 'picture.bmp': 'plain.bmp' });
   const bitmap = fs.readFileSync(paths['picture.bmp']);
-  const page = await openPage(t);
+  const { page } = await openPage(t);
   await addAndSelect(page, [paths['photo.jpg'], paths['picture.bmp']]);
   await addProperty(page, '0x013B', 'Anna Example');
 

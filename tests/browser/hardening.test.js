@@ -7,25 +7,10 @@ const assert = require('node:assert');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
-const { chromium } = require('playwright-core');
+const { skip, SAVE_TIMEOUT, useBrowser, winPath, openPage } = require('./support/page');
 
-const pageUrl = process.env.VARENKO_PAGE_URL;
-const skip = pageUrl ? false : 'needs the page relay: run scripts/browser-tests.sh';
-const SAVE_TIMEOUT = 60000;
 
-let browser;
-test.before(async () => {
-  if (skip) return;
-  browser = await chromium.launch({ executablePath: process.env.CHROMIUM || '/usr/bin/chromium', headless: true });
-});
-test.after(async () => {
-  if (browser) await browser.close();
-});
-
-// Wine shows the Linux root as drive Z:.
-function winPath(linuxPath) {
-  return 'Z:' + linuxPath.replace(/\//g, '\\');
-}
+useBrowser();
 
 // The tests run with TZ=UTC0, so the engine's local time is UTC.
 function utc(text) {
@@ -45,27 +30,6 @@ function makeFolder(t, files) {
     paths[name] = file;
   }
   return paths;
-}
-
-async function openPage(t) {
-  const context = await browser.newContext();
-  t.after(() => context.close());
-  const page = await context.newPage();
-  const commands = [];
-  const errors = [];
-  page.on('request', (request) => {
-    if (request.method() === 'POST' && new URL(request.url()).pathname === '/varenko/command') {
-      try {
-        commands.push(JSON.parse(request.postData()));
-      } catch (error) {
-        commands.push(request.postData());
-      }
-    }
-  });
-  page.on('pageerror', (error) => errors.push(String(error)));
-  await page.goto(pageUrl, { waitUntil: 'load' });
-  t.after(() => assert.deepEqual(errors, [], 'script errors on the page'));
-  return { page, commands };
 }
 
 const row = (file) => `#file-list .file-row[data-path=${JSON.stringify(winPath(file))}]`;

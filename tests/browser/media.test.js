@@ -9,26 +9,11 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { spawnSync } = require('node:child_process');
-const { chromium } = require('playwright-core');
+const { skip, SAVE_TIMEOUT, useBrowser, winPath, openPage } = require('./support/page');
 
-const pageUrl = process.env.VARENKO_PAGE_URL;
-const skip = pageUrl ? false : 'needs the page relay: run scripts/browser-tests.sh';
-const SAVE_TIMEOUT = 60000;
 const root = path.resolve(__dirname, '..', '..');
 
-let browser;
-test.before(async () => {
-  if (skip) return;
-  browser = await chromium.launch({ executablePath: process.env.CHROMIUM || '/usr/bin/chromium', headless: true });
-});
-test.after(async () => {
-  if (browser) await browser.close();
-});
-
-// Wine shows the Linux root as drive Z:.
-function winPath(linuxPath) {
-  return 'Z:' + linuxPath.replace(/\//g, '\\');
-}
+useBrowser();
 
 // Copies media fixtures into a new folder: copy name -> fixture name.
 function copyFixtures(t, files) {
@@ -50,23 +35,6 @@ function mutagenTags(file) {
   if (run.status === 127 || run.error) return null;
   assert.equal(run.status, 0, run.stderr);
   return JSON.parse(run.stdout).tags;
-}
-
-async function openPage(t) {
-  const context = await browser.newContext();
-  t.after(() => context.close());
-  const page = await context.newPage();
-  const commands = [];
-  const errors = [];
-  page.on('request', (request) => {
-    if (request.method() === 'POST' && new URL(request.url()).pathname === '/varenko/command') {
-      commands.push(JSON.parse(request.postData()));
-    }
-  });
-  page.on('pageerror', (error) => errors.push(String(error)));
-  await page.goto(pageUrl, { waitUntil: 'load' });
-  t.after(() => assert.deepEqual(errors, [], 'script errors on the page'));
-  return { page, commands };
 }
 
 const rowSelector = (winName) => `#file-list .file-row[data-path=${JSON.stringify(winName)}]`;
