@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -16,21 +17,26 @@ struct SetPropsPause {
     ~SetPropsPause() { Sleep(100); }
 };
 
-// The text of a member that the engine hands to the system as a file name, path or address; nothing
-// when it holds U+0000, where the system would end the name, so that "a.txt\u0000.jpg" cannot
-// reach a.txt. The document keeps that character in a string, and its printer writes it as
+// Whether a string holds U+0000, where the system would end a name, so that "a.txt\u0000.jpg"
+// would reach a.txt. The document keeps that character in a string, and its printer writes it as
 // \u0000, the one way to tell it from the replacement characters it reads as.
+bool HoldsNul(JsonView value)
+{
+    if (!value.IsString()) return false;
+    const std::wstring printed = value.Copy().Print();
+    for (size_t i = 0; i < printed.size(); ++i) {
+        if (printed[i] != L'\\') continue;
+        if (printed.compare(i, 6, L"\\u0000") == 0) return true;
+        ++i; // the escaped character, which may be a backslash itself
+    }
+    return false;
+}
+
+// The text of a member that the engine hands to the system as a file name, path or address; nothing
+// when it holds U+0000.
 std::optional<std::wstring> NameText(JsonView request, std::wstring_view member)
 {
-    const JsonView value = request.Member(member);
-    if (value.IsString()) {
-        const std::wstring printed = value.Copy().Print();
-        for (size_t i = 0; i < printed.size(); ++i) {
-            if (printed[i] != L'\\') continue;
-            if (printed.compare(i, 6, L"\\u0000") == 0) return std::nullopt;
-            ++i; // the escaped character, which may be a backslash itself
-        }
-    }
+    if (HoldsNul(request.Member(member))) return std::nullopt;
     return MemberText(request, member);
 }
 
@@ -49,6 +55,15 @@ bool SetAttributes(const std::wstring& fileName, JsonView letters, std::wstring&
     return SetFileAttributesW(fileName.c_str(), LettersToAttributes(text)) == 1;
 }
 
+// The size in bytes of a file; nothing for a folder, or for a file whose size cannot be read.
+std::optional<unsigned long long> FileSize(const std::wstring& fileName)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(fileName.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
+    return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 } // namespace
 
 const CommandEngine::CommandEntry CommandEngine::kCommands[] = {
@@ -58,7 +73,7 @@ const CommandEngine::CommandEntry CommandEngine::kCommands[] = {
     {L"getsetting", false, &CommandEngine::GetSetting},     {L"setsetting", false, &CommandEngine::SetSetting},
     {L"getappver", false, &CommandEngine::GetAppVer},       {L"getcmdline", false, &CommandEngine::GetCmdLine},
     {L"openurl", false, &CommandEngine::OpenUrl},           {L"getwinsize", false, &CommandEngine::GetWinSize},
-    {L"setwinsize", false, &CommandEngine::SetWinSize},
+    {L"setwinsize", false, &CommandEngine::SetWinSize},     {L"collectpaths", false, &CommandEngine::CollectPaths},
 };
 
 bool CommandEngine::RunRequest(const std::wstring& text, std::wstring& answer)
@@ -117,6 +132,9 @@ void CommandEngine::GetProps(JsonView request, std::wstring& answer)
     const std::wstring& fileName = *name;
     bool allProps = false;
     request.Member(L"allprops").GetBool(allProps);
+    // The size is asked for on its own, so that the answers of requests without it stay as they were.
+    bool withSize = false;
+    request.Member(L"size").GetBool(withSize);
 
     JsonWrapper result;
     result.MakeObject();
@@ -124,6 +142,11 @@ void CommandEngine::GetProps(JsonView request, std::wstring& answer)
     // An unreadable attribute word shows as no letters, not as every letter.
     const DWORD attributes = GetFileAttributesW(fileName.c_str());
     result.AddString(L"attributes", attributes == INVALID_FILE_ATTRIBUTES ? L"" : AttributesToLetters(attributes));
+    if (withSize) {
+        // A double holds every size below 2^53 exactly, and the printer writes whole numbers as digits.
+        if (const std::optional<unsigned long long> size = FileSize(fileName))
+            result.AddNumber(L"size", static_cast<double>(*size));
+    }
     if (allProps) {
         for (const PropertyHandlers::Entry& entry : handlers_.All()) {
             JsonWrapper props;
@@ -139,6 +162,21 @@ void CommandEngine::AddFiles(JsonView request, std::wstring& answer)
     // Flags are on only for the exact text "true": a JSON true, or the string "true".
     const auto flag = [&request](const wchar_t* name) { return MemberText(request, name) == L"true"; };
     answer = CollectFiles(flag(L"forfolder"), flag(L"subdir"), flag(L"includedir"), flag(L"dironly"));
+}
+
+void CommandEngine::CollectPaths(JsonView request, std::wstring& answer)
+{
+    const auto flag = [&request](const wchar_t* name) { return MemberText(request, name) == L"true"; };
+    // Only a list of texts names paths; anything else in the list, or in place of it, names none.
+    std::vector<std::wstring> paths;
+    const JsonView given = request.Member(L"paths");
+    if (given.IsArray()) {
+        for (const JsonView item : given) {
+            std::wstring path;
+            if (item.IsString() && !HoldsNul(item) && item.GetText(path)) paths.push_back(path);
+        }
+    }
+    answer = ::CollectPaths(paths, flag(L"subdir"), flag(L"includedir"), flag(L"dironly"));
 }
 
 void CommandEngine::Log(JsonView request, std::wstring&)

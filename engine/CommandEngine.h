@@ -35,6 +35,7 @@ private:
     static const CommandEntry kCommands[];
 
     void AddFiles(JsonView request, std::wstring& answer);
+    void CollectPaths(JsonView request, std::wstring& answer);
     void Log(JsonView request, std::wstring& answer);
     void InitPropList(JsonView request, std::wstring& answer);
     void SetProps(JsonView request, std::wstring& answer);

@@ -79,6 +79,40 @@ void Walk(const std::wstring& folder, JsonWrapper& list, const WalkFlags& flags,
     } while (FindNextFileW(search.Get(), &entry) == 1);
 }
 
+// One pick of the dialog, or one given path, as the list shows it: a folder with its walk, a file
+// as itself.
+void AppendPick(const std::wstring& path, bool isFolder, JsonWrapper& list, bool subDir, bool includeDir, bool dirOnly)
+{
+    if (isFolder) {
+        if (includeDir) list.AppendString(path);
+        WalkFolder(path, list, subDir, includeDir, dirOnly);
+    } else if (!dirOnly) {
+        list.AppendString(path);
+    }
+}
+
+// The full form of a path the user typed or was given; nothing when the system cannot make one.
+std::optional<std::wstring> FullPath(const std::wstring& path)
+{
+    if (path.empty()) return std::nullopt;
+    // The size asked for includes the terminating null; the size written does not.
+    std::wstring full(GetFullPathNameW(path.c_str(), 0, nullptr, nullptr), L'\0');
+    if (full.empty()) return std::nullopt;
+    const DWORD written = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (written == 0 || written >= full.size()) return std::nullopt;
+    full.resize(written);
+    return full;
+}
+
+// A typed folder name may end in a backslash, which the walk would double before each entry name
+// ("C:\Photos\" gives "C:\Photos\\a.jpg"); the dialog gives "C:\Photos". A drive root ("C:\")
+// keeps its backslash, as the dialog gives it too.
+void TrimFolderEnd(std::wstring& folder)
+{
+    while (folder.size() > 3 && folder.back() == L'\\' && folder[folder.size() - 2] != L':')
+        folder.pop_back();
+}
+
 } // namespace
 
 void WalkFolder(const std::wstring& folder, JsonWrapper& list, bool subDir, bool includeDir, bool dirOnly)
@@ -114,12 +148,23 @@ std::wstring CollectFiles(bool forFolder, bool subDir, bool includeDir, bool dir
         TaskMemText path;
         // Items without a file-system path (virtual ones) are skipped.
         if (FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, path.Put())) || !path) continue;
-        if (PathIsDirectoryW(path.Get())) {
-            if (includeDir) list.AppendString(path.Get());
-            WalkFolder(path.Get(), list, subDir, includeDir, dirOnly);
-        } else if (!dirOnly) {
-            list.AppendString(path.Get());
-        }
+        AppendPick(path.Get(), PathIsDirectoryW(path.Get()) != FALSE, list, subDir, includeDir, dirOnly);
+    }
+    return list.Print();
+}
+
+std::wstring CollectPaths(const std::vector<std::wstring>& paths, bool subDir, bool includeDir, bool dirOnly)
+{
+    JsonWrapper list;
+    list.MakeArray();
+    for (const std::wstring& given : paths) {
+        std::optional<std::wstring> path = FullPath(given);
+        if (!path) continue;
+        const DWORD attributes = GetFileAttributesW(path->c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) continue;
+        const bool isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (isFolder) TrimFolderEnd(*path);
+        AppendPick(*path, isFolder, list, subDir, includeDir, dirOnly);
     }
     return list.Print();
 }

@@ -18,13 +18,16 @@ install_debian_packages() {
 }
 
 # Starts tools/page-relay.py with the given command engine and sets relay_pid and relay_url once
-# it listens (Wine's first start can take a while).
+# it listens (Wine's first start can take a while). Further arguments go on the engine's command
+# line, where the page finds the files and folders to add (relative paths are read from the
+# current folder).
 relay_pid=
 relay_url=
 start_relay() {
   local exe=$1 out
+  shift
   out=$(mktemp)
-  python3 "$root/tools/page-relay.py" 0 --exe "$exe" >"$out" &
+  python3 "$root/tools/page-relay.py" 0 --exe "$exe" -- "$@" >"$out" &
   relay_pid=$!
   for _ in $(seq 1 600); do
     relay_url=$(sed -n '1s/^Varenko page at //p' "$out" 2>/dev/null)
@@ -45,10 +48,11 @@ stop_relay() {
 }
 
 # Starts Wine and the relay for the rest of the calling script, and stops both when it ends.
+#   serve_page EXE [ARGS...]   (ARGS as for start_relay)
 serve_page() {
   wine_start
   trap 'stop_relay; wine_stop' EXIT
   trap 'exit 130' INT
   trap 'exit 143' TERM
-  start_relay "$1"
+  start_relay "$@"
 }

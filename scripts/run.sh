@@ -4,13 +4,15 @@
 # engine, varenko-cmd.exe under Wine, so the page edits real files as it does in the window.
 # With a display the page opens in an app window and the run ends when the window closes; without
 # one the address is printed and the relay serves until Ctrl+C.
+#   scripts/run.sh [FILE_OR_FOLDER...]   opens with these in the list, as the program's own
+#                                        command line does (folders as "Add folder" adds them)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/scripts/setup.sh"
 . "$root/scripts/wine-env.sh"
 . "$root/scripts/lib.sh"
 install_debian_packages chromium
-serve_page "$root/build/bin/varenko-cmd.exe"
+serve_page "$root/build/bin/varenko-cmd.exe" "$@"
 url=$relay_url
 
 if [ -n "${DISPLAY:-}" ]; then

@@ -17,8 +17,18 @@ anyone would be anyone's. A command without the token is refused before its body
 Every command has a time limit: a command that does not answer in time (a stopped engine, a
 provider that never returns) gets 504, and the engine is started afresh for the next one.
 
-Usage: page-relay.py [PORT] [--exe PATH] [--ui DIR] [--timeout S]   (PORT 0, the default, picks a
-free one). Binds to 127.0.0.1 only.
+The page makes one synchronous call per command, often hundreds in a row, so each costs what one
+round trip costs: every answer goes out in one send, with Nagle's algorithm off, on a connection
+that stays open. Sent as two small writes, an answer waited for the browser's delayed ACK of the
+first (some 40 ms a call).
+
+Arguments after "--" go on the engine's command line, where the page finds them with "getcmdline"
+as it finds the files the program was started with. Each one that names an existing file or folder
+here is given as the path the engine sees under Wine, so `page-relay.py -- photos/*.jpg` works as
+the program's own command line does.
+
+Usage: page-relay.py [PORT] [--exe PATH] [--ui DIR] [--timeout S] [-- ARGS...]   (PORT 0, the
+default, picks a free one). Binds to 127.0.0.1 only.
 """
 
 import argparse
@@ -29,6 +39,7 @@ import re
 import secrets
 import select
 import signal
+import socket
 import subprocess
 import sys
 import threading
@@ -87,6 +98,19 @@ def page_file_for_path(path):
         if segment in ("", ".", "..") or not PLAIN_SEGMENT.fullmatch(segment):
             return None
     return name
+
+
+def engine_path(arg):
+    """An argument as the engine under Wine should see it: an existing file or folder as its
+    absolute path on drive Z: (Wine's view of the root), as `winepath -w` gives it; anything else
+    as it is. Worked out here rather than by winepath, which would start Wine once per argument."""
+    if not os.path.exists(arg):
+        return arg
+    path = os.path.abspath(arg)
+    # winepath keeps a trailing separator; abspath drops it.
+    if arg.endswith("/") and path != "/":
+        path += "/"
+    return "Z:" + path.replace("/", "\\")
 
 
 def mime_type_for(name):
@@ -204,6 +228,28 @@ class CommandEngine:
             self.lock.release()
 
 
+class AnswerWriter:
+    """The handler's output stream: what the handler writes for one answer (status line, headers,
+    body) is gathered and goes out in one send when the answer is complete."""
+
+    def __init__(self, connection):
+        self.connection = connection
+        self.pending = bytearray()
+        self.closed = False
+
+    def write(self, data):
+        self.pending += data
+        return len(data)
+
+    def flush(self):
+        if self.pending:
+            data, self.pending = self.pending, bytearray()
+            self.connection.sendall(data)
+
+    def close(self):
+        self.closed = True
+
+
 class Handler(http.server.BaseHTTPRequestHandler):
     server_version = "VarenkoRelay"
     protocol_version = "HTTP/1.1"
@@ -213,6 +259,22 @@ class Handler(http.server.BaseHTTPRequestHandler):
         # cannot hold one of the relay's few connection threads for ever.
         self.timeout = self.server.read_timeout
         super().setup()
+        self.connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        self.wfile = AnswerWriter(self.connection)
+
+    def handle_one_request(self):
+        # The base class flushes after a served request but not after the errors it answers
+        # itself; each answer is sent as soon as it is complete either way.
+        try:
+            super().handle_one_request()
+        finally:
+            self.wfile.flush()
+
+    def handle_expect_100(self):
+        # "100 Continue" must reach the client before it sends the body the relay then reads.
+        answer = super().handle_expect_100()
+        self.wfile.flush()
+        return answer
 
     def log_message(self, fmt, *args):
         if self.server.verbose:
@@ -375,7 +437,11 @@ class Server(http.server.ThreadingHTTPServer):
 
 
 def main():
-    parser = argparse.ArgumentParser(description="Serves the Varenko page and relays its commands.")
+    parser = argparse.ArgumentParser(
+        description="Serves the Varenko page and relays its commands.",
+        usage="%(prog)s [PORT] [options] [-- ARGS...]",
+        epilog="ARGS go on varenko-cmd's command line, each existing file or folder as the path Wine shows it by.",
+    )
     parser.add_argument("port", nargs="?", type=int, default=0, help="port on 127.0.0.1 (0: any free one)")
     parser.add_argument("--exe", default=os.path.join(ROOT, "build", "bin", "varenko-cmd.exe"))
     parser.add_argument("--native", action="store_true",
@@ -389,7 +455,13 @@ def main():
     # run opens a few profiles at once.
     parser.add_argument("--max-connections", type=int, default=128, help="connections served at once (default 128)")
     parser.add_argument("--verbose", action="store_true", help="log every request to stderr")
-    args = parser.parse_args()
+    # What follows "--" is the engine's, and may look like the relay's own options.
+    argv = sys.argv[1:]
+    engine_args = []
+    if "--" in argv:
+        cut = argv.index("--")
+        argv, engine_args = argv[:cut], argv[cut + 1 :]
+    args = parser.parse_args(argv)
 
     if not os.path.isfile(args.exe):
         sys.exit("no such program: %s" % args.exe)
@@ -402,7 +474,9 @@ def main():
     env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
 
     exe = os.path.abspath(args.exe)
-    engine = CommandEngine([exe] if args.native else ["wine", exe], env)
+    engine_args = [engine_path(arg) for arg in engine_args]
+    # A restart runs the same command, so the engine keeps its arguments.
+    engine = CommandEngine(([exe] if args.native else ["wine", exe]) + engine_args, env)
     server = Server(("127.0.0.1", args.port), Handler, args.max_connections)
     server.engine = engine
     server.ui_dir = os.path.abspath(args.ui)

@@ -62,11 +62,14 @@ var Varenko = Varenko || {};
   //   canAdd(entry, files)   optional: whether an entry may be added to these files
   //   item(value, entry)     what a "setprops" request sends for one property
   //   writtenWhole           optional: a save sends the file's other properties along too
+  //   kinds, kindsText       optional: the file types (lower-case extensions) that can hold the
+  //                          category, and how to name them ("JPEG, TIFF and PNG images"); without
+  //                          them every file can
   // or its own ways of doing each:
   //   build(page)                      once at start: the page's fixed fields
   //   read(answer, note)               calls note(key, value, entry) for each value of one file
   //   render(page, group, files)       shows what the selection shares; group is null without one
-  //   requests(changed, answer)        the requests that write changed (key -> value) to one file:
+  //   requests(changed, answer, file)  the requests that write changed (key -> value) to one file:
   //                                    { cat, props } each, or { cat, skipped: reason }
   V.categories = [];
 

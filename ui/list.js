@@ -1,6 +1,12 @@
-// The list of files and its selection: adding and removing files, sorting, the rows in view (the
-// list holds thousands, so only those are in the document), the mouse and keys that select, and
-// reading a file's properties for the panel and for saving.
+// The list of files and its selection: adding and removing files, the filter, sorting, the rows
+// in view, the mouse and keys that select, marks on files that failed, and reading a file's
+// properties for the panel and for saving.
+//
+// The list holds thousands of files, so only the rows in view are in the document, as rows of
+// an ARIA grid (#file-list) that points at the focused row with aria-activedescendant. The header
+// row sits inside the grid, yet must not scroll away: it is positioned against #list-pane, which
+// #file-list (left unpositioned on purpose) neither clips nor scrolls, and only follows the
+// horizontal scroll. The rows scroll inside #file-list-body.
 (function (V) {
   'use strict';
 
@@ -10,18 +16,28 @@
   var keysOf = V.keysOf;
 
   var ROW_HEIGHT = 26;
+  var UNREADABLE = 'Its times could not be read: the file is gone, or cannot be opened';
 
   var state = {
-    files: [],        // { path, name, folder, type, modified, attributes, basic, props }
+    files: [],        // in the order they were added: { path, name, folder, type, size, modified,
+                      // created, attributes, lower-case name, folder and path, basic (read),
+                      // props, unreadable and failed (reasons, or '') }
     byPath: {},
-    view: [],         // the files in display order
-    selected: {},     // path -> true
+    sorted: [],       // every file in display order
+    view: [],         // those of sorted that the filter lets through
+    position: {},     // path -> index in view
+    filter: '',       // lower case
+    filterText: '',   // as typed
+    selected: {},     // path -> true; only files in view
     anchor: -1,       // view index where a Shift range starts
     focus: -1,        // view index of the keyboard focus
     sortKey: null,
     sortAsc: true,
+    resort: false,    // a value the list is sorted by has changed since it was sorted
+    sorting: false,   // a lazy column is being read for a sort
     basicQueue: [],
-    basicTimer: null
+    basicTimer: null,
+    renderTimer: null
   };
 
   function busy() { return V.save.busy(); }
@@ -30,16 +46,24 @@
     var cut = Math.max(path.lastIndexOf('\\'), path.lastIndexOf('/'));
     var name = cut >= 0 ? path.substring(cut + 1) : path;
     var dot = name.lastIndexOf('.');
-    return {
+    var file = {
       path: path,
       name: name || path,
       folder: cut >= 0 ? path.substring(0, cut) : '',
       type: dot > 0 ? name.substring(dot + 1).toUpperCase() : '',
+      size: null,
       modified: '',
+      created: '',
       attributes: '',
       basic: false,
-      props: null
+      props: null,
+      unreadable: '',
+      failed: ''
     };
+    file.lowerName = file.name.toLowerCase();
+    file.lowerFolder = file.folder.toLowerCase();
+    file.lowerPath = path.toLowerCase();
+    return file;
   }
 
   function selectedFiles() {
@@ -52,58 +76,125 @@
 
   function selectedCount() { return keysOf(state.selected).length; }
 
-  // ---- rows ----------------------------------------------------------------------------------
+  // ---- order and filter ----------------------------------------------------------------------
 
-  function compareBy(key) {
-    return function (a, b) {
-      var x = String(a[key]).toLowerCase();
-      var y = String(b[key]).toLowerCase();
-      if (x === y) {
-        x = a.path.toLowerCase();
-        y = b.path.toLowerCase();
-      }
-      return x < y ? -1 : (x > y ? 1 : 0);
-    };
+  function sortColumn() { return state.sortKey ? V.columns.byKey(state.sortKey) : null; }
+
+  function sortFiles() {
+    var column = sortColumn();
+    state.sorted = state.files.slice(0);
+    if (column) { state.sorted.sort(V.columns.comparer(column, state.sortAsc)); }
+    state.resort = false;
   }
 
-  function rebuildView() {
-    var view = state.files.slice(0);
-    if (state.sortKey) {
-      var compare = compareBy(state.sortKey);
-      var sign = state.sortAsc ? 1 : -1;
-      view.sort(function (a, b) { return sign * compare(a, b); });
+  function matches(file) {
+    return file.lowerName.indexOf(state.filter) >= 0 || file.lowerFolder.indexOf(state.filter) >= 0;
+  }
+
+  // The view from the sorted files; files the filter hides leave the selection.
+  function filterFiles() {
+    var view = state.sorted;
+    if (state.filter) {
+      view = [];
+      for (var i = 0; i < state.sorted.length; i++) { if (matches(state.sorted[i])) { view.push(state.sorted[i]); } }
     }
     state.view = view;
-    var headers = $('list-header').children;
-    for (var i = 0; i < headers.length; i++) {
-      var sorted = headers[i].getAttribute('data-sort') === state.sortKey;
-      setClass(headers[i], 'sorted-asc', sorted && state.sortAsc);
-      setClass(headers[i], 'sorted-desc', sorted && !state.sortAsc);
+    state.position = {};
+    for (var j = 0; j < view.length; j++) { state.position[view[j].path] = j; }
+    var chosen = keysOf(state.selected);
+    for (var k = 0; k < chosen.length; k++) {
+      if (state.position[chosen[k]] === undefined) { delete state.selected[chosen[k]]; }
     }
   }
+
+  function indexOfPath(path) {
+    var index = path === null ? undefined : state.position[path];
+    return index === undefined ? -1 : index;
+  }
+
+  // Runs change() on the view, keeping the focus and the anchor on their files.
+  function changeView(change) {
+    var focused = state.view[state.focus] ? state.view[state.focus].path : null;
+    var anchored = state.view[state.anchor] ? state.view[state.anchor].path : null;
+    change();
+    state.focus = indexOfPath(focused);
+    state.anchor = indexOfPath(anchored);
+  }
+
+  function updateHeader() {
+    var cells = $('list-header').children;
+    for (var i = 0; i < cells.length; i++) {
+      var sorted = cells[i].getAttribute('data-sort') === state.sortKey;
+      setClass(cells[i], 'sorted-asc', sorted && state.sortAsc);
+      setClass(cells[i], 'sorted-desc', sorted && !state.sortAsc);
+      if (sorted) {
+        cells[i].setAttribute('aria-sort', state.sortAsc ? 'ascending' : 'descending');
+      } else {
+        cells[i].removeAttribute('aria-sort');
+      }
+    }
+  }
+
+  // ---- rows ----------------------------------------------------------------------------------
+
+  function rowId(index) { return 'file-row-' + index; }
 
   function makeRow(file, index) {
     var row = element('div', 'file-row');
+    var chosen = !!state.selected[file.path];
+    var trouble = file.failed || file.unreadable;
+    row.id = rowId(index);
     row.setAttribute('data-path', file.path);
     row.setAttribute('data-index', String(index));
     row.setAttribute('role', 'row');
-    row.title = file.path;
-    if (state.selected[file.path]) { setClass(row, 'selected', true); row.setAttribute('aria-selected', 'true'); }
+    row.setAttribute('aria-rowindex', String(index + 2)); // the header is row 1
+    row.setAttribute('aria-selected', chosen ? 'true' : 'false');
+    row.title = trouble ? file.path + '\n' + trouble : file.path;
+    if (chosen) { setClass(row, 'selected', true); }
     if (index === state.focus) { setClass(row, 'focused', true); }
-    row.appendChild(element('div', 'col col-name', file.name));
-    row.appendChild(element('div', 'col col-type', file.type));
-    row.appendChild(element('div', 'col col-modified', file.modified));
-    row.appendChild(element('div', 'col col-attributes', file.attributes));
-    row.appendChild(element('div', 'col col-folder', file.folder));
+    if (trouble) { setClass(row, 'failed', true); }
+    var columns = V.columns.all;
+    for (var c = 0; c < columns.length; c++) {
+      var column = columns[c];
+      var cell = element('div', 'col col-' + column.key);
+      cell.setAttribute('role', 'gridcell');
+      cell.style.width = V.columns.width(column.key) + 'px';
+      if (column.key === 'name' && trouble) {
+        var mark = element('span', 'fail-mark', '!');
+        mark.setAttribute('aria-hidden', 'true');
+        cell.appendChild(mark);
+        cell.appendChild(document.createTextNode(V.columns.cellText(column, file)));
+        cell.appendChild(element('span', 'visually-hidden', ' (' + trouble + ')'));
+      } else {
+        cell.textContent = V.columns.cellText(column, file);
+      }
+      if (column.tip) { cell.title = column.tip(file); }
+      row.appendChild(cell);
+    }
     return row;
   }
 
+  function countText() {
+    var total = state.files.length;
+    if (total === 0) { return ''; }
+    var shown = state.filter ? state.view.length + ' of ' + total : String(total);
+    var chosen = selectedCount();
+    return shown + (total === 1 ? ' file' : ' files') + (chosen > 0 ? ', ' + chosen + ' selected' : '');
+  }
+
   function render() {
+    if (state.renderTimer) { window.clearTimeout(state.renderTimer); state.renderTimer = null; }
+    if (state.resort && !state.sorting) { changeView(function () { sortFiles(); filterFiles(); }); }
     var list = $('file-list');
+    var body = $('file-list-body');
     var rows = $('file-list-rows');
-    $('file-list-spacer').style.height = (state.view.length * ROW_HEIGHT) + 'px';
+    var count = state.view.length;
+    body.style.height = (count * ROW_HEIGHT) + 'px';
+    body.style.width = V.columns.totalWidth() + 'px';
+    $('list-header').style.left = (-list.scrollLeft) + 'px';
+    list.setAttribute('aria-rowcount', String(count + 1));
     var first = Math.max(0, Math.floor(list.scrollTop / ROW_HEIGHT) - 4);
-    var last = Math.min(state.view.length, first + Math.ceil(list.clientHeight / ROW_HEIGHT) + 8);
+    var last = Math.min(count, first + Math.ceil(list.clientHeight / ROW_HEIGHT) + 8);
     rows.style.top = (first * ROW_HEIGHT) + 'px';
     rows.textContent = '';
     var fragment = document.createDocumentFragment();
@@ -113,17 +204,26 @@
       if (!state.view[i].basic) { missing.push(state.view[i]); }
     }
     rows.appendChild(fragment);
-    setClass($('list-empty'), 'hidden', state.files.length > 0);
-    var count = state.files.length;
-    var chosen = selectedCount();
-    V.setText($('count'), count === 0 ? '' : (count === 1 ? '1 file' : count + ' files') +
-      (chosen > 0 ? ', ' + chosen + ' selected' : ''));
+    if (state.focus >= first && state.focus < last) {
+      list.setAttribute('aria-activedescendant', rowId(state.focus));
+    } else {
+      list.removeAttribute('aria-activedescendant');
+    }
+    setClass($('list-empty'), 'hidden', count > 0);
+    setClass($('list-empty-none'), 'hidden', state.files.length > 0);
+    setClass($('list-empty-filter'), 'hidden', state.files.length === 0);
+    V.setText($('count'), countText());
     queueBasicReads(missing);
+  }
+
+  // Marks and reads that come in runs are shown once.
+  function renderSoon() {
+    if (!state.renderTimer) { state.renderTimer = V.later(render); }
   }
 
   // ---- reading files -------------------------------------------------------------------------
 
-  // The list's Modified and Attributes columns are read lazily, for the rows in view.
+  // The lazy columns are read for the rows in view, a few files a step.
   function queueBasicReads(files) {
     for (var i = 0; i < files.length; i++) {
       if (!files[i].queued) {
@@ -143,26 +243,106 @@
     for (var i = 0; i < batch.length; i++) {
       var file = batch[i];
       file.queued = false;
-      if (!state.byPath[file.path] || file.basic) { continue; }
-      applyBasic(file, V.native.callJson({ cmd: 'getprops', name: file.path, allprops: false }));
+      if (state.byPath[file.path] === file && !file.basic) { readBasic(file); }
     }
     render();
   }
 
+  function readBasic(file) {
+    applyBasic(file, V.native.callJson({ cmd: 'getprops', name: file.path, allprops: false, size: true }));
+  }
+
   function applyBasic(file, answer) {
+    var column = sortColumn();
+    var before = column && column.lazy ? sortValue(column, file) : null;
+    answer = answer || {};
     file.basic = true;
-    file.modified = answer && answer.modifytime ? answer.modifytime : '';
-    file.attributes = answer && typeof answer.attributes === 'string' ? answer.attributes : '';
+    file.modified = typeof answer.modifytime === 'string' ? answer.modifytime : '';
+    file.created = typeof answer.createtime === 'string' ? answer.createtime : '';
+    file.attributes = typeof answer.attributes === 'string' ? answer.attributes : '';
+    file.size = typeof answer.size === 'number' ? answer.size : null;
+    file.unreadable = typeof answer.modifytime === 'string' ? '' : UNREADABLE;
+    if (before !== null && sortValue(column, file) !== before) { state.resort = true; }
+  }
+
+  function sortValue(column, file) {
+    return column.missing && column.missing(file) ? '\u0000missing' : String(column.value(file));
   }
 
   // Everything the panel shows of a file, and the list's columns with it.
   function readProps(file) {
-    var answer = V.native.callJson({ cmd: 'getprops', name: file.path, allprops: true });
+    var answer = V.native.callJson({ cmd: 'getprops', name: file.path, allprops: true, size: true });
     // A file whose times cannot be read (gone, or locked away) has nothing to show or share; what
     // was read of it is kept, so that a save never builds on values it did not see.
     file.props = answer || {};
     if (typeof file.props.modifytime !== 'string') { file.props.failed = true; }
     applyBasic(file, answer);
+  }
+
+  // ---- sorting -------------------------------------------------------------------------------
+
+  function unreadFiles() {
+    var list = [];
+    for (var i = 0; i < state.files.length; i++) { if (!state.files[i].basic) { list.push(state.files[i]); } }
+    return list;
+  }
+
+  function applySort(key, ascending) {
+    state.sortKey = key;
+    state.sortAsc = ascending;
+    changeView(function () { sortFiles(); filterFiles(); });
+    updateHeader();
+    if (state.focus >= 0) { scrollIntoView(state.focus); }
+    render();
+  }
+
+  // A lazy column is read for every file not read yet, as a job with progress and Cancel, and
+  // the files are sorted once all are read; a cancelled job leaves the order as it was.
+  function readThenSort(column, pending, ascending) {
+    var done = 0;
+    var stopped = false;
+    var total = pending.length;
+    function text() { return 'Reading ' + column.title + ' for sorting: ' + done + ' of ' + total + ' files'; }
+    state.sorting = true;
+    V.progress.begin(text(), total, function () { stopped = true; });
+    function step() {
+      if (stopped || V.progress.cancelled()) {
+        state.sorting = false;
+        V.progress.end('Not sorted by ' + column.title + ': cancelled');
+        render();
+        return;
+      }
+      var batch = pending.slice(done, done + V.READ_BATCH);
+      for (var i = 0; i < batch.length; i++) {
+        if (state.byPath[batch[i].path] === batch[i] && !batch[i].basic) { readBasic(batch[i]); }
+      }
+      done += batch.length;
+      V.progress.update(done, text());
+      if (done < total) { V.later(step); return; }
+      state.sorting = false;
+      V.progress.end('Sorted by ' + column.title);
+      applySort(column.key, ascending);
+    }
+    V.later(step);
+  }
+
+  // Sorts by a column, or the other way round when sorted by it already.
+  function sortBy(key) {
+    var column = V.columns.byKey(key);
+    if (!column || busy() || state.sorting) { return; }
+    var ascending = state.sortKey === key ? !state.sortAsc : true;
+    var pending = column.lazy ? unreadFiles() : [];
+    if (pending.length === 0) { applySort(key, ascending); return; }
+    if (V.progress.active()) { V.status('Another job is running: sort when it is done'); return; }
+    readThenSort(column, pending, ascending);
+  }
+
+  // Files added to a list sorted by a lazy column are read before they take their places.
+  function keepSorted() {
+    var column = sortColumn();
+    if (!column || !column.lazy || state.sorting || busy() || V.progress.active()) { return; }
+    var pending = unreadFiles();
+    if (pending.length > 0) { readThenSort(column, pending, state.sortAsc); }
   }
 
   // ---- adding and removing -------------------------------------------------------------------
@@ -177,10 +357,11 @@
       state.files.push(file);
       added++;
     }
-    rebuildView();
+    if (added > 0) { changeView(function () { sortFiles(); filterFiles(); }); }
     render();
     if (added > 0) {
       V.status(added === 1 ? 'Added 1 file' : 'Added ' + added + ' files');
+      keepSorted();
     } else if (paths.length > 0) {
       V.status('Those files are in the list already');
     }
@@ -188,15 +369,21 @@
 
   function removeFiles(paths) {
     if (!V.panel.confirmDiscard()) { return; }
+    var focusAt = state.focus;
     for (var i = 0; i < paths.length; i++) { delete state.byPath[paths[i]]; delete state.selected[paths[i]]; }
-    var kept = [];
-    for (var j = 0; j < state.files.length; j++) {
-      if (state.byPath[state.files[j].path]) { kept.push(state.files[j]); }
+    function kept(list) {
+      var out = [];
+      for (var j = 0; j < list.length; j++) { if (state.byPath[list[j].path] === list[j]) { out.push(list[j]); } }
+      return out;
     }
-    state.files = kept;
+    changeView(function () {
+      state.files = kept(state.files);
+      state.sorted = kept(state.sorted);
+      filterFiles();
+    });
+    // With the focused file gone, the focus stays where it was: on the file that took its place.
+    if (state.focus < 0 && focusAt >= 0) { state.focus = Math.min(focusAt, state.view.length - 1); }
     state.anchor = -1;
-    state.focus = Math.min(state.focus, kept.length - 1);
-    rebuildView();
     selectionChanged();
   }
 
@@ -204,6 +391,17 @@
     var all = [];
     for (var k = 0; k < state.files.length; k++) { all.push(state.files[k].path); }
     removeFiles(all);
+  }
+
+  // ---- marks ---------------------------------------------------------------------------------
+
+  // Marks a file whose save failed, with the reason in its row's title; no reason clears the mark.
+  function markFailed(path, reason) {
+    var file = state.byPath[path];
+    if (!file) { return false; }
+    file.failed = reason ? String(reason) : '';
+    renderSoon();
+    return true;
   }
 
   // ---- selection -----------------------------------------------------------------------------
@@ -242,10 +440,33 @@
 
   // The panel follows the selection a moment later, so that a run of keys reads files once.
   var selectionTimer = null;
-  function selectionChanged() {
+  function selectionChanged(now) {
     render();
-    if (selectionTimer) { window.clearTimeout(selectionTimer); }
+    if (selectionTimer) { window.clearTimeout(selectionTimer); selectionTimer = null; }
+    if (now) { V.panel.load(); return; }
     selectionTimer = window.setTimeout(function () { selectionTimer = null; V.panel.load(); }, 60);
+  }
+
+  // Selects exactly these files (those in the list), shows the first of them with the keyboard
+  // focus on it, and has the panel load them. Returns how many were selected.
+  function selectPaths(paths) {
+    if (busy() || !V.panel.confirmDiscard()) { return 0; }
+    var wanted = [];
+    var hidden = false;
+    for (var i = 0; paths && i < paths.length; i++) {
+      if (!state.byPath[paths[i]]) { continue; }
+      wanted.push(paths[i]);
+      if (state.position[paths[i]] === undefined) { hidden = true; }
+    }
+    if (hidden) { setFilterText(''); }
+    state.selected = {};
+    for (var j = 0; j < wanted.length; j++) { state.selected[wanted[j]] = true; }
+    state.focus = wanted.length > 0 ? indexOfPath(wanted[0]) : -1;
+    state.anchor = state.focus;
+    $('file-list').focus();
+    if (state.focus >= 0) { scrollIntoView(state.focus); }
+    selectionChanged(true);
+    return wanted.length;
   }
 
   function onMouseDown(event) {
@@ -267,7 +488,8 @@
   }
 
   function onKeyDown(event) {
-    if (busy()) { return; }
+    // Keys on the header's cells, which sit inside the grid, are the header's own.
+    if (event.target !== this || busy()) { return; }
     var key = event.keyCode;
     var count = state.view.length;
     if (count === 0) { return; }
@@ -283,19 +505,23 @@
       removeFiles(keysOf(state.selected));
       return;
     }
-    var page = Math.max(1, Math.floor($('file-list').clientHeight / ROW_HEIGHT) - 1);
-    var moves = { 38: -1, 40: 1, 33: -page, 34: page };
-    var next;
-    if (moves[key] !== undefined) { next = Math.max(0, Math.min(count - 1, (state.focus < 0 ? 0 : state.focus) + moves[key])); }
-    else if (key === 36) { next = 0; }
-    else if (key === 35) { next = count - 1; }
-    else if (key === 32 && event.ctrlKey && state.focus >= 0) { // Ctrl+Space toggles the focused row
+    if (key === 32 && event.ctrlKey) { // Ctrl+Space toggles the focused row
       event.preventDefault();
-      if (!V.panel.confirmDiscard()) { return; }
+      if (state.focus < 0 || !V.panel.confirmDiscard()) { return; }
       toggle(state.focus);
       selectionChanged();
       return;
-    } else { return; }
+    }
+    var page = Math.max(1, Math.floor($('file-list').clientHeight / ROW_HEIGHT) - 1);
+    var moves = { 38: -1, 40: 1, 33: -page, 34: page };
+    var next;
+    if (moves[key] !== undefined) {
+      // With no row focused yet, the first move lands on the first row.
+      next = state.focus < 0 ? 0 : Math.max(0, Math.min(count - 1, state.focus + moves[key]));
+    } else if (key === 36) { next = 0; }
+    else if (key === 35) { next = count - 1; }
+    else if (key === 32) { next = state.focus < 0 ? 0 : state.focus; } // Space selects the focused row
+    else { return; }
     event.preventDefault();
     if (!V.panel.confirmDiscard()) { return; }
     if (event.shiftKey) {
@@ -310,14 +536,41 @@
     selectionChanged();
   }
 
-  function sortBy(key) {
-    if (state.sortKey === key) { state.sortAsc = !state.sortAsc; } else { state.sortKey = key; state.sortAsc = true; }
-    var focused = state.focus >= 0 && state.view[state.focus] ? state.view[state.focus].path : null;
-    rebuildView();
-    state.anchor = -1;
-    state.focus = -1;
-    for (var i = 0; focused && i < state.view.length; i++) { if (state.view[i].path === focused) { state.focus = i; } }
-    render();
+  // ---- the filter ----------------------------------------------------------------------------
+
+  // Applies a filter text; false when it was refused (edits the user keeps, or a save running).
+  function setFilterText(text) {
+    var lower = text.toLowerCase();
+    if (lower === state.filter) { state.filterText = text; return true; }
+    var chosen = keysOf(state.selected);
+    var drops = false;
+    for (var i = 0; i < chosen.length; i++) {
+      var file = state.byPath[chosen[i]];
+      if (lower && file.lowerName.indexOf(lower) < 0 && file.lowerFolder.indexOf(lower) < 0) { drops = true; }
+    }
+    if (drops && (busy() || !V.panel.confirmDiscard())) { return false; }
+    state.filter = lower;
+    state.filterText = text;
+    $('list-filter').value = text;
+    changeView(filterFiles);
+    if (drops) { selectionChanged(); } else { render(); }
+    return true;
+  }
+
+  function onFilterInput() {
+    var box = $('list-filter');
+    if (box.value === state.filterText) { return; }
+    if (!setFilterText(box.value)) { box.value = state.filterText; }
+  }
+
+  function onFilterKey(event) {
+    if (event.keyCode === 27 && this.value !== '') { // Escape empties it
+      event.preventDefault();
+      if (!setFilterText('')) { return; }
+    } else if (event.keyCode === 40 || event.keyCode === 13) { // Down, Enter: on to the rows
+      event.preventDefault();
+      $('file-list').focus();
+    }
   }
 
   function start() {
@@ -325,11 +578,21 @@
     list.addEventListener('mousedown', onMouseDown);
     list.addEventListener('keydown', onKeyDown);
     list.addEventListener('scroll', render);
-    var headers = $('list-header').children;
-    for (var h = 0; h < headers.length; h++) {
-      headers[h].onclick = function () { sortBy(this.getAttribute('data-sort')); };
-    }
-    rebuildView();
+    V.columns.start($('list-header'), {
+      sort: sortBy,
+      resized: render,
+      leave: function () { list.focus(); }
+    });
+    var box = $('list-filter');
+    // Keyup, change and a moment after a click catch what may come without an "input" event, such
+    // as the browser control's clear button emptying the box.
+    box.addEventListener('input', onFilterInput);
+    box.addEventListener('keyup', onFilterInput);
+    box.addEventListener('change', onFilterInput);
+    box.addEventListener('mouseup', function () { V.later(onFilterInput); });
+    box.addEventListener('keydown', onFilterKey);
+    changeView(function () { sortFiles(); filterFiles(); });
+    updateHeader();
   }
 
   V.list = {
@@ -340,6 +603,10 @@
     removeAll: removeAll,
     selectedFiles: selectedFiles,
     selectedCount: selectedCount,
-    readProps: readProps
+    readProps: readProps,
+    markFailed: markFailed,
+    selectPaths: selectPaths,
+    // Every file, those the filter hides too, in display order.
+    files: function () { return state.sorted.slice(0); }
   };
 }(Varenko));

@@ -1,43 +1,47 @@
-// Saving: the edits go to every selected file, one file per step with the progress in the status
-// line, until done or cancelled; the files that could not take them are listed below. Also which
-// buttons can be used while that runs.
+// Writing to files: one runner that sends each file its "setprops" requests, one file per timer
+// step with the shared progress and Cancel, lists the files that failed and has the files read
+// again afterwards. Saving the panel's edits is one use of it; other tools hand it their own
+// requests. Also which buttons can be used while a job runs.
 (function (V) {
   'use strict';
 
   var $ = V.$;
-  var setClass = V.setClass;
-  var element = V.element;
   var keysOf = V.keysOf;
 
-  var state = { busy: false, cancel: false };
+  var state = {
+    job: null,       // the running job's options, or null
+    last: null       // the options of the last job that had failures: "Retry failed" runs it again
+  };
+
+  function busy() { return state.job !== null; }
+
+  // The number of fields and files a save would change: { fields, files }.
+  function pendingChanges() {
+    return { fields: keysOf(V.panel.edits()).length, files: V.list.selectedCount() };
+  }
 
   function updateButtons() {
     var edits = V.panel.hasEdits();
+    var reading = V.panel.reading ? V.panel.reading() : false;
     var valid = edits && V.panel.allValid();
-    $('save').disabled = state.busy || !edits || !valid || V.list.selectedCount() === 0;
-    $('revert').disabled = state.busy || !edits;
-    var buttons = ['add-files', 'add-folder', 'remove', 'clear'];
-    for (var i = 0; i < buttons.length; i++) { $(buttons[i]).disabled = state.busy; }
-    setClass($('cancel'), 'hidden', !state.busy);
+    var save = $('save');
+    save.disabled = busy() || reading || !edits || !valid || V.list.selectedCount() === 0;
+    $('revert').disabled = busy() || !edits;
+    var buttons = ['add-files', 'add-folder', 'add-paths', 'remove', 'clear', 'time-tools'];
+    for (var i = 0; i < buttons.length; i++) { if ($(buttons[i])) { $(buttons[i]).disabled = busy(); } }
+    var summary = $('save-summary');
+    var text = '';
+    if (edits && !busy()) {
+      var pending = pendingChanges();
+      text = (pending.fields === 1 ? '1 change' : pending.fields + ' changes') + ' on ' +
+        (pending.files === 1 ? '1 file' : pending.files + ' files');
+    }
+    if (summary) { V.setText(summary, text); }
+    save.title = text ? 'Save ' + text + ' (Ctrl+S)' : 'Save the changes (Ctrl+S)';
+    if (V.failures) { V.failures.updateButtons(); }
   }
 
-  function showFailures(failures) {
-    var list = $('failures');
-    list.textContent = '';
-    for (var i = 0; i < failures.length; i++) {
-      var item = element('li', 'failure');
-      var path = element('span', 'failure-path', failures[i].path);
-      path.title = failures[i].path;
-      item.appendChild(path);
-      item.appendChild(element('span', 'failure-error', failures[i].error));
-      list.appendChild(item);
-    }
-    V.setText($('failures-count'), failures.length === 1 ? '1 file could not be saved' :
-      failures.length + ' files could not be saved');
-    setClass($('failures-pane'), 'hidden', failures.length === 0);
-    // The pane takes room from the list, so the rows in view change.
-    V.list.render();
-  }
+  // ---- the requests of the panel's edits ------------------------------------------------------
 
   // A catalogue category's request: the changed properties, as its catalogue says they are sent.
   function memberRequests(category, changed, props) {
@@ -63,8 +67,8 @@
     return [request];
   }
 
-  // The requests that write the edits to one file, category by category.
-  function requestsFor(file, edits) {
+  // The requests that write `edits` (field id -> value) to one file, category by category.
+  function editRequests(file, edits) {
     var props = file.props || {};
     var byCategory = {};
     var ids = keysOf(edits);
@@ -77,85 +81,149 @@
       var category = V.categories[c];
       var changed = byCategory[category.name];
       if (!changed) { continue; }
-      requests = requests.concat(category.requests ? category.requests(changed, props) :
+      requests = requests.concat(category.requests ? category.requests(changed, props, file) :
         memberRequests(category, changed, props));
     }
     return requests;
   }
 
-  function save() {
-    if (state.busy || !V.panel.hasEdits() || !V.panel.allValid()) { return; }
-    var files = V.list.selectedFiles();
-    if (files.length === 0) { return; }
-    var edits = V.panel.edits();
-    var failures = [];
-    var index = 0;
-    var written = 0;
-    state.busy = true;
-    state.cancel = false;
-    updateButtons();
-    showFailures([]);
+  // ---- the runner -----------------------------------------------------------------------------
 
-    function fail(file, error) { failures.push({ path: file.path, error: error }); }
+  // Runs one job: options.files (file objects of the list), options.requestsFor(file) -> the
+  // file's requests ({ cat, props } or { cat, skipped: reason }), called just before the file is
+  // written and after its properties were read, options.verb for the status ("Saving 3 of 9"), and
+  // options.done(summary) (optional) with { written: [file], failed: [{ file, error, errors }],
+  // cancelled }: one entry per failed file, `error` its first failure text and `errors` all of them.
+  // Returns false when a job is running already.
+  function run(options) {
+    if (busy() || V.progress.active() || !options || !options.files || options.files.length === 0) { return false; }
+    var files = options.files.slice(0);
+    var verb = options.verb || 'Saving';
+    var written = [];
+    var failed = [];
+    var index = 0;
+    state.job = options;
+    V.progress.begin(verb + ' 1 of ' + files.length, files.length);
+    if (V.failures) { V.failures.show([]); }
+    updateButtons();
 
     function step() {
-      if (state.cancel || index >= files.length) { finish(); return; }
+      if (V.progress.cancelled() || index >= files.length) { finish(); return; }
       var file = files[index];
-      V.status('Saving ' + (index + 1) + ' of ' + files.length);
+      V.progress.update(index, verb + ' ' + (index + 1) + ' of ' + files.length);
       if (!file.props) { V.list.readProps(file); }
-      var requests = requestsFor(file, edits);
-      var ok = true;
+      var requests = options.requestsFor(file) || [];
+      var errors = [];
       for (var r = 0; r < requests.length; r++) {
         if (requests[r].skipped) {
-          ok = false;
-          fail(file, requests[r].skipped);
+          errors.push(requests[r].skipped);
           continue;
         }
         var request = { cmd: 'setprops', filename: file.path, cat: requests[r].cat, props: requests[r].props };
         var answer = V.native.callJson(request);
         if (!answer) {
-          ok = false;
-          fail(file, 'The ' + requests[r].cat + ' change was refused: no answer (a value out of range?)');
+          errors.push('The ' + requests[r].cat + ' change was refused: no answer (a value out of range?)');
         } else if (answer.result !== true) {
-          ok = false;
-          fail(file, answer.error ? answer.error : 'The ' + requests[r].cat + ' change could not be saved');
+          errors.push(answer.error ? answer.error : 'The ' + requests[r].cat + ' change could not be saved');
         }
       }
-      if (ok) { written++; }
+      if (errors.length === 0) {
+        written.push(file);
+      } else {
+        failed.push({ file: file, error: errors[0], errors: errors });
+      }
       // What was read of the file is stale now: the list and the panel read it again.
       file.props = null;
       file.basic = false;
       index++;
+      V.progress.update(index);
       V.later(step);
     }
 
     function finish() {
-      var cancelled = state.cancel && index < files.length;
-      state.busy = false;
-      state.cancel = false;
-      V.panel.clearEdits();
-      var text = cancelled ? 'Cancelled: saved ' + written + ' of ' + files.length + ' files' :
-        'Saved ' + written + ' of ' + files.length + (files.length === 1 ? ' file' : ' files');
-      if (failures.length > 0) { text += ', ' + failures.length + ' failed'; }
-      V.status(text);
-      showFailures(failures);
+      var cancelled = index < files.length;
+      var text = cancelled ? 'Cancelled: saved ' + written.length + ' of ' + files.length + ' files' :
+        'Saved ' + written.length + ' of ' + files.length + (files.length === 1 ? ' file' : ' files');
+      if (failed.length > 0) { text += ', ' + failed.length + ' failed'; }
+      state.job = null;
+      state.last = failed.length > 0 ? options : null;
+      V.progress.end(text);
+      if (V.list.markFailed) {
+        for (var w = 0; w < written.length; w++) { V.list.markFailed(written[w].path, null); }
+      }
+      if (V.failures) { V.failures.show(failed); }
+      var summary = { written: written, failed: failed, cancelled: cancelled };
+      if (options.done) { options.done(summary); }
       updateButtons();
-      V.panel.load();
+      V.list.render();
+      V.panel.load(options.afterLoad);
     }
 
     V.later(step);
+    return true;
+  }
+
+  // ---- saving the panel's edits ---------------------------------------------------------------
+
+  // Where the focus goes back to once a save is done and the panel shows the files again.
+  function focusAfter(element) {
+    // A category's fields are made anew when the panel shows the files again: found by their key.
+    var field = element && element.getAttribute ? element.getAttribute('data-field') : null;
+    return function () {
+      var target = element;
+      if (field && (!target || !document.body.contains(target))) {
+        target = document.querySelector('#props-body [data-field="' + field.replace(/["\\]/g, '\\$&') + '"]');
+      }
+      if (!target || target === document.body || target.disabled || !document.body.contains(target) ||
+          target.id === 'save' || target.offsetParent === null) {
+        target = $('file-list');
+      }
+      target.focus();
+    };
+  }
+
+  function save() {
+    if (busy() || V.progress.active() || !V.panel.hasEdits() || !V.panel.allValid()) { return false; }
+    if (V.panel.reading && V.panel.reading()) { return false; }
+    var files = V.list.selectedFiles();
+    if (files.length === 0) { return false; }
+    // The edits of this save, kept apart from the panel's, so that "Retry failed" sends the same.
+    var edits = {};
+    var ids = keysOf(V.panel.edits());
+    for (var i = 0; i < ids.length; i++) { edits[ids[i]] = V.panel.edits()[ids[i]]; }
+    return run({
+      files: files,
+      verb: 'Saving',
+      requestsFor: function (file) { return editRequests(file, edits); },
+      done: function () { V.panel.clearEdits(); },
+      panelEdits: true,
+      afterLoad: focusAfter(document.activeElement)
+    });
+  }
+
+  // Runs the last job again on the files that failed in it.
+  function retry(files) {
+    if (!state.last || !files || files.length === 0) { return false; }
+    var last = state.last;
+    // A retried save leaves alone the edits made in the panel since.
+    return run({ files: files, verb: last.verb, requestsFor: last.requestsFor, done: last.panelEdits ? null : last.done,
+      afterLoad: last.panelEdits ? focusAfter(document.activeElement) : null });
   }
 
   function start() {
     $('save').onclick = save;
-    $('cancel').onclick = function () { state.cancel = true; V.status('Cancelling\u2026'); };
-    $('failures-close').onclick = function () { setClass($('failures-pane'), 'hidden', true); V.list.render(); };
+    V.failures.start();
   }
 
   V.save = {
     start: start,
-    busy: function () { return state.busy; },
+    run: run,
+    save: save,
+    retry: retry,
+    canRetry: function () { return state.last !== null && !busy(); },
+    busy: busy,
+    requestsFor: editRequests,
     updateButtons: updateButtons,
-    showFailures: showFailures
+    showFailures: function (failed) { if (V.failures) { V.failures.show(failed || []); } }
   };
 }(Varenko));

@@ -16,8 +16,8 @@
       includedir: forFolder && $('opt-includedir').checked,
       dironly: false
     };
-    var answer = call(request);
-    if (!answer) { return; } // cancelled, or no dialog could be shown
+    var answer = V.intake.callDialog(request);
+    if (!answer) { return; } // cancelled, or no dialog could be shown (the status then says so)
     var list;
     try { list = JSON.parse(answer); } catch (e) { list = null; }
     if (list && list.length !== undefined) { V.list.add(list); }
@@ -74,6 +74,8 @@
     V.list.start();
     V.panel.start();
     V.save.start();
+    V.keys.start();
+    V.timetools.start();
     // Files dropped on the page area go to the window; the page never opens them itself.
     document.addEventListener('dragover', function (e) { e.preventDefault(); });
     document.addEventListener('drop', function (e) { e.preventDefault(); });
@@ -81,6 +83,8 @@
     V.list.render();
     V.panel.render([]);
     V.status('Ready');
+    // The files the program was started with, and the "Add paths" box.
+    V.intake.start();
   }
 
   start();

@@ -4,7 +4,8 @@
 //
 // The first tests run against the relay of scripts/browser-tests.sh and the real engine; the
 // others start relays of their own over a stand-in engine (a Node script), so that an engine that
-// hangs, and the relay's limits, can be shown in a second or two.
+// hangs, the relay's limits, and what reaches the engine's command line can be shown in a second
+// or two.
 'use strict';
 const test = require('node:test');
 const assert = require('node:assert');
@@ -13,7 +14,7 @@ const net = require('node:net');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
-const { spawn } = require('node:child_process');
+const { spawn, spawnSync } = require('node:child_process');
 
 const pageUrl = process.env.VARENKO_PAGE_URL;
 const skip = pageUrl ? false : 'needs the page relay: run scripts/browser-tests.sh';
@@ -75,9 +76,10 @@ function assertFramingHeaders(headers, what) {
   for (const [name, value] of Object.entries(FRAMING)) assert.equal(headers[name], value, `${name} of ${what}`);
 }
 
-// A relay of the test's own over a stand-in engine that answers each line with its process id,
-// never answers again once asked to "hang", and ends when asked to "die".
-async function startRelay(t, options = []) {
+// A relay of the test's own over a stand-in engine that answers each line with its process id
+// ("getcmdline" with the JSON text of its arguments), never answers again once asked to "hang",
+// and ends when asked to "die". `engineArgs` go after "--"; `cwd` is the relay's folder.
+async function startRelay(t, options = [], engineArgs = null, cwd = undefined) {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'varenko-relay-'));
   t.after(() => fs.rmSync(dir, { recursive: true, force: true }));
   const engine = path.join(dir, 'engine.js');
@@ -93,11 +95,13 @@ process.stdin.on('data', (chunk) => {
     try { cmd = JSON.parse(line).cmd; } catch (error) { /* not JSON */ }
     if (cmd === 'die') process.exit(3);
     if (cmd === 'hang') hung = true;
-    if (!hung) process.stdout.write(JSON.stringify({ hr: 0, answer: String(process.pid) }) + '\\n');
+    const answer = cmd === 'getcmdline' ? JSON.stringify(process.argv.slice(2)) : String(process.pid);
+    if (!hung) process.stdout.write(JSON.stringify({ hr: 0, answer }) + '\\n');
   }
 });
 `, { mode: 0o755 });
-  const relay = spawn('python3', [RELAY, '0', '--native', '--exe', engine, ...options], { stdio: ['ignore', 'pipe', 'pipe'] });
+  const args = [RELAY, '0', '--native', '--exe', engine, ...options, ...(engineArgs ? ['--', ...engineArgs] : [])];
+  const relay = spawn('python3', args, { stdio: ['ignore', 'pipe', 'pipe'], cwd });
   t.after(() => relay.kill());
   const url = await new Promise((resolve, reject) => {
     let out = '';
@@ -281,4 +285,84 @@ test('every answer of the relay forbids framing the page', async (t) => {
     ['a method the relay does not serve', () => request(url, 'PUT', '/varenko/UI', 'x')],
   ];
   for (const [what, send] of cases) assertFramingHeaders((await send()).headers, what);
+});
+
+test('the relay hands its arguments to the engine, each existing path as Wine shows it, after a restart too', async (t) => {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'varenko-relay-args-'));
+  t.after(() => fs.rmSync(dir, { recursive: true, force: true }));
+  fs.writeFileSync(path.join(dir, 'a b.txt'), 'a');
+  fs.mkdirSync(path.join(dir, 'sub'));
+  const wine = (linuxPath) => 'Z:' + linuxPath.replace(/\//g, '\\');
+  // [argument, what the engine gets]; relative ones are read from the relay's folder, `dir`.
+  const cases = [
+    ['a b.txt', wine(path.join(dir, 'a b.txt'))],
+    [path.join(dir, 'a b.txt'), wine(path.join(dir, 'a b.txt'))],
+    ['sub', wine(path.join(dir, 'sub'))],
+    ['sub/', wine(path.join(dir, 'sub')) + '\\'],
+    ['sub/../a b.txt', wine(path.join(dir, 'a b.txt'))],
+    ['.', wine(dir)],
+    // Not paths here: as they are, also what looks like the relay's own options.
+    ['missing.txt', 'missing.txt'],
+    [path.join(dir, 'missing.txt'), path.join(dir, 'missing.txt')],
+    ['--timeout', '--timeout'],
+    ['say "hi"', 'say "hi"'],
+    ['', ''],
+  ];
+  const url = await startRelay(t, [], cases.map(([arg]) => arg), dir);
+  const expected = cases.map(([, seen]) => seen);
+  assert.deepEqual(JSON.parse(JSON.parse((await command(url, 'getcmdline')).body).answer), expected);
+  assert.equal((await command(url, 'die')).status, 502);
+  assert.deepEqual(JSON.parse(JSON.parse((await command(url, 'getcmdline')).body).answer), expected, 'after a restart');
+
+  // The paths agree with Wine's own conversion, where the tests have a Wine prefix (without one,
+  // winepath would make one in the user's home).
+  const existing = cases.filter(([arg, seen]) => arg !== seen);
+  const winepath = process.env.WINEPREFIX
+    ? spawnSync('winepath', ['-w', ...existing.map(([arg]) => arg)], { cwd: dir, encoding: 'utf8', timeout: 60000 })
+    : { status: null };
+  if (winepath.status === 0) {
+    assert.deepEqual(winepath.stdout.split('\n').slice(0, existing.length), existing.map(([, seen]) => seen), 'winepath -w');
+  } else {
+    t.diagnostic('no Wine prefix or no winepath: the Z: paths were not compared with winepath -w');
+  }
+});
+
+// Reads answers on one kept connection: each must come whole in the first read after its request.
+// An answer written as headers and then a body waits between the two for the client's delayed
+// acknowledgement, and arrives in two reads.
+function answersInOneRead(url, requests) {
+  return new Promise((resolve, reject) => {
+    const socket = net.connect(Number(new URL(url).port), '127.0.0.1');
+    const reads = [];
+    let next = 0;
+    const send = () => socket.write(requests[next]);
+    socket.on('connect', send);
+    socket.on('data', (chunk) => {
+      const text = chunk.toString('latin1');
+      const cut = text.indexOf('\r\n\r\n');
+      const length = /\r\ncontent-length: *(\d+)/i.exec(text);
+      reads.push({
+        status: Number((/^HTTP\/1\.1 (\d{3})/.exec(text) || [])[1]),
+        whole: cut >= 0 && length !== null && chunk.length === cut + 4 + Number(length[1]),
+      });
+      if (++next < requests.length) { send(); return; }
+      socket.destroy();
+      resolve(reads);
+    });
+    socket.on('error', reject);
+    socket.on('close', () => reject(new Error(`the connection closed after ${reads.length} answers`)));
+  });
+}
+
+test('the relay sends each answer in one piece and keeps the connection for the next request', async (t) => {
+  const url = await startRelay(t);
+  const host = new URL(url).host;
+  const body = JSON.stringify({ cmd: 'getappver' });
+  const post = `POST /varenko/command HTTP/1.1\r\nHost: ${host}\r\nX-Varenko-Command: ${tokenOf(url)}\r\n` +
+    `Content-Length: ${body.length}\r\n\r\n${body}`;
+  const get = (target) => `GET ${target} HTTP/1.1\r\nHost: ${host}\r\n\r\n`;
+  const requests = [post, post, get('/varenko/UI'), get('/varenko/none.js'), post];
+  const reads = await answersInOneRead(url, requests);
+  reads.forEach((read, index) => assert.ok(read.whole, `answer ${index + 1} came whole in one read`));
+  assert.deepEqual(reads.map((read) => read.status), [200, 200, 200, 404, 200]);
 });

@@ -1,6 +1,7 @@
 #include "engine/CommandEngine.h"
 #include "core/DateTime.h"
 #include "platform/ComError.h"
+#include "platform/UniqueHandle.h"
 #include "tests/support/Requests.h"
 #include "tests/support/TestFiles.h"
 
@@ -27,6 +28,16 @@ protected:
     std::unique_ptr<CommandEngine> engine = std::make_unique<CommandEngine>();
     TempDir dir;
 };
+
+// A file of the given length, its bytes never written: large ones take no room on the disk.
+bool MakeFileOfSize(const std::wstring& path, unsigned long long size)
+{
+    const UniqueHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size);
+    return file.IsValid() && SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.Get());
+}
 
 } // namespace
 
@@ -85,6 +96,47 @@ TEST_F(CommandEngineTest, ReadsTimesAndAttributesInTheirFixedOrder)
     }
     EXPECT_EQ(Answer(GetProps(dir.Path() + L"\\missing")), L"{\"attributes\":\"\"}");
     EXPECT_EQ(MemberText(AnswerDocument(GetProps(dir.Path())), L"attributes"), L"D");
+}
+
+TEST_F(CommandEngineTest, AnswersTheSizeInBytesRightAfterTheAttributesOnlyWhenAskedFor)
+{
+    // Sizes past what a 32-bit number holds, signed or not, must still print as plain digits. The
+    // handlers' members come after the size; they are asked for with the small file only, as
+    // some of them read the whole of a large one.
+    const struct {
+        const char* what;
+        unsigned long long size;
+        const wchar_t* printed;
+    } cases[] = {
+        {"empty", 0, L"0"},
+        {"small", 5, L"5"},
+        {"above 2^31", 2147483648ull + 3, L"2147483651"},
+        {"above 4 GiB", 5368709120ull + 7, L"5368709127"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::wstring file = dir.Path() + L"\\sized.bin";
+        ASSERT_TRUE(MakeFileOfSize(file, c.size));
+        for (const bool all : {false, true}) {
+            if (all && c.size > 5) continue;
+            const std::wstring answer = Answer(GetProps(file).Bool(L"allprops", all).Bool(L"size", true));
+            const std::wstring attributes = L"\"attributes\":" + JsonLiteral(MemberText(Parsed(answer), L"attributes"));
+            EXPECT_NE(answer.find(attributes + L",\"size\":" + c.printed + (all ? L"," : L"}")), std::wstring::npos)
+                << Utf16ToUtf8(answer);
+        }
+        for (const wchar_t* without : {L"", L"false", L"\"true\"", L"1"}) {
+            JsonObject request = GetProps(file).Bool(L"allprops", false);
+            if (*without) request.Json(L"size", without);
+            EXPECT_TRUE(AnswerDocument(request).Member(L"size").IsEmpty()) << Utf16ToUtf8(without);
+        }
+        ASSERT_TRUE(DeleteFileW(file.c_str()));
+    }
+    // A folder has no size of its own, and a missing file none that could be read.
+    for (const std::wstring& name : {dir.MakeFolder(L"sub"), dir.Path() + L"\\missing.bin"}) {
+        const JsonWrapper answer = AnswerDocument(GetProps(name).Bool(L"size", true));
+        EXPECT_TRUE(answer.Member(L"size").IsEmpty()) << Utf16ToUtf8(name);
+        EXPECT_TRUE(answer.Member(L"attributes").IsString());
+    }
 }
 
 TEST_F(CommandEngineTest, SetsTheModifiedTimeAndReadsItBack)

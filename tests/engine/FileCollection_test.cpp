@@ -341,6 +341,151 @@ TEST_F(SmallTree, EndsAWalkThatStartsInsideALoop)
               Under(Root() + L"\\sub\\deeper\\up", {L"sub", L"sub\\deeper", L"sub\\deeper\\up", L"empty"}));
 }
 
+// ---- "collectpaths": given paths listed as the dialog lists its picks ----------------------------
+
+// The request's answer, which must be a printed list.
+std::wstring CollectAnswer(const std::wstring& request)
+{
+    auto engine = std::make_unique<CommandEngine>();
+    return AnswerTo(*engine, request);
+}
+
+std::vector<std::wstring> Collected(const std::wstring& request)
+{
+    return TextItems(Parsed(CollectAnswer(request)).View());
+}
+
+// The JSON text of a list of paths.
+std::wstring PathList(const std::vector<std::wstring>& paths)
+{
+    std::wstring text = L"[";
+    for (const std::wstring& path : paths)
+        text += (text.size() > 1 ? L"," : L"") + JsonLiteral(path);
+    return text + L"]";
+}
+
+JsonObject CollectRequest(const std::vector<std::wstring>& paths, bool subDir, bool includeDir, bool dirOnly)
+{
+    return Request(L"collectpaths")
+        .Json(L"paths", PathList(paths))
+        .Bool(L"subdir", subDir)
+        .Bool(L"includedir", includeDir)
+        .Bool(L"dironly", dirOnly);
+}
+
+struct CollectCase {
+    const char* what;
+    std::vector<std::wstring> given; // below the root; "" is the root itself
+    bool subDir;
+    bool includeDir;
+    bool dirOnly;
+    std::vector<std::wstring> expected; // below the root, in any order
+};
+
+TEST_F(SmallTree, CollectsGivenPathsAsTheDialogListsItsPicks)
+{
+    const auto full = [this](const std::wstring& name) { return name.empty() ? Root() : Root() + L"\\" + name; };
+    const CollectCase cases[] = {
+        {"a file", {L"a.txt"}, false, false, false, {L"a.txt"}},
+        {"a file with dironly", {L"a.txt"}, true, true, true, {}},
+        {"a folder", {L""}, false, false, false, {L"a.txt"}},
+        {"a folder with subdir", {L""}, true, false, false, {L"a.txt", L"sub\\b.txt", L"sub\\deeper\\c.txt"}},
+        {"a folder with includedir", {L""}, false, true, false, {L"", L"a.txt", L"sub", L"empty"}},
+        {"a folder with every flag", {L""}, true, true, true, {L"", L"sub", L"sub\\deeper", L"empty"}},
+        {"an empty folder", {L"empty"}, true, false, false, {}},
+        {"a folder name ending in backslashes",
+         {L"sub\\\\"},
+         false,
+         true,
+         false,
+         {L"sub", L"sub\\b.txt", L"sub\\deeper"}},
+        {"a name with slashes and dot segments", {L"sub/deeper/../../a.txt"}, false, false, false, {L"a.txt"}},
+        {"a missing path among others", {L"missing.txt", L"a.txt", L"sub\\missing"}, false, false, false, {L"a.txt"}},
+        {"a missing path alone", {L"missing"}, true, true, false, {}},
+    };
+    for (const CollectCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::wstring> given, expected;
+        for (const std::wstring& name : c.given)
+            given.push_back(full(name));
+        for (const std::wstring& name : c.expected)
+            expected.push_back(full(name));
+        EXPECT_EQ(Sorted(Collected(CollectRequest(given, c.subDir, c.includeDir, c.dirOnly))), Sorted(expected));
+    }
+}
+
+TEST_F(SmallTree, CollectsPathsInTheOrderGivenWithAFolderItselfBeforeItsContents)
+{
+    const std::vector<std::wstring> items =
+        Collected(CollectRequest({Root() + L"\\sub\\deeper", Root() + L"\\a.txt"}, false, true, false));
+    EXPECT_EQ(items, (std::vector<std::wstring>{Root() + L"\\sub\\deeper", Root() + L"\\sub\\deeper\\c.txt",
+                                                Root() + L"\\a.txt"}));
+    // Nothing found is an empty list, not the empty answer of a cancelled dialog.
+    EXPECT_EQ(CollectAnswer(CollectRequest({Root() + L"\\missing"}, false, false, false)), L"[]");
+}
+
+TEST_F(SmallTree, CollectsRelativePathsFromTheCurrentFolderAsFullPaths)
+{
+    std::wstring previous(MAX_PATH, L'\0');
+    previous.resize(GetCurrentDirectoryW(MAX_PATH, previous.data()));
+    ASSERT_TRUE(SetCurrentDirectoryW((Root() + L"\\sub").c_str()));
+    const std::vector<std::wstring> items =
+        Collected(CollectRequest({L"b.txt", L"..\\a.txt", L"deeper"}, false, false, false));
+    SetCurrentDirectoryW(previous.c_str());
+    EXPECT_EQ(items, (std::vector<std::wstring>{Root() + L"\\sub\\b.txt", Root() + L"\\a.txt",
+                                                Root() + L"\\sub\\deeper\\c.txt"}));
+}
+
+TEST(CollectPaths, ReadsItsFlagsAsAddFilesDoesOnlyFromTheTextTrue)
+{
+    TempDir dir;
+    const std::wstring folder = dir.MakeFolder(L"sub");
+    const std::wstring file = dir.MakeFile(L"sub\\a.txt");
+    const struct {
+        const wchar_t* flag;
+        const wchar_t* value; // JSON text
+        std::vector<std::wstring> expected;
+    } cases[] = {
+        {L"includedir", L"true", {folder, file}},
+        {L"includedir", L"\"true\"", {folder, file}},
+        {L"includedir", L"\"True\"", {file}},
+        {L"includedir", L"1", {file}},
+        {L"dironly", L"true", {}},
+        {L"dironly", L"\"TRUE\"", {file}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Utf16ToUtf8(std::wstring(c.flag) + L" " + c.value));
+        const std::wstring request =
+            L"{\"cmd\":\"collectpaths\",\"paths\":" + PathList({folder}) + L",\"" + c.flag + L"\":" + c.value + L"}";
+        EXPECT_EQ(Collected(request), c.expected);
+    }
+}
+
+TEST(CollectPaths, NamesNothingWithPathsThatAreNotAListOfTexts)
+{
+    TempDir dir;
+    const std::wstring file = dir.MakeFile(L"a.txt");
+    const std::wstring literal = JsonLiteral(file);
+    // A name holding U+0000 names nothing: neither what the system would cut it to (a.txt), nor the
+    // name the document reads it back as, where U+0000 has become two replacement characters.
+    dir.MakeFile(L"a.txt\uFFFD\uFFFD.jpg");
+    const std::wstring cut = literal.substr(0, literal.size() - 1) + L"\\u0000.jpg\"";
+    const std::wstring requests[] = {
+        L"{\"cmd\":\"collectpaths\"}",
+        L"{\"cmd\":\"collectpaths\",\"paths\":" + literal + L"}",
+        L"{\"cmd\":\"collectpaths\",\"paths\":{\"a\":" + literal + L"}}",
+        L"{\"cmd\":\"collectpaths\",\"paths\":null}",
+        L"{\"cmd\":\"collectpaths\",\"paths\":7}",
+        L"{\"cmd\":\"collectpaths\",\"paths\":[]}",
+        L"{\"cmd\":\"collectpaths\",\"paths\":[5,null,true,\"\",[" + literal + L"],{\"p\":" + literal + L"}]}",
+        L"{\"cmd\":\"collectpaths\",\"paths\":[" + cut + L"]}",
+    };
+    for (const std::wstring& request : requests)
+        EXPECT_EQ(CollectAnswer(request), L"[]") << Utf16ToUtf8(request);
+    // A text among them still counts.
+    EXPECT_EQ(CollectAnswer(L"{\"cmd\":\"collectpaths\",\"paths\":[5," + literal + L",null]}"), L"[" + literal + L"]");
+}
+
 // Closes every dialog of this thread that appears while a command runs, so that a system that
 // can show the file-open dialog cannot stall the test.
 VOID CALLBACK CancelThreadDialogs(HWND, UINT, UINT_PTR, DWORD)

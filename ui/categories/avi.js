@@ -19,6 +19,8 @@
     name: 'avi',
     tab: 'AVI',
     title: 'AVI INFO items',
+    kinds: ['avi'],
+    kindsText: 'AVI files',
     catalogue: catalogue,
     members: function (answer) { return answer.avi; },
     item: function (value) { return { data: value }; },

@@ -179,6 +179,9 @@
     name: 'exif',
     tab: 'EXIF',
     title: 'EXIF items',
+    // The images whose EXIF block the native side reads and writes.
+    kinds: ['jpg', 'jpeg', 'jpe', 'jfif', 'tif', 'tiff', 'png'],
+    kindsText: 'JPEG, TIFF and PNG images',
     catalogue: catalogue,
     members: function (answer) { return answer.exif; },
     canAdd: function (known) { return known.group !== 'capture'; },

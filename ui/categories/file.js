@@ -93,6 +93,7 @@
       check.setAttribute('data-letter', attribute.letter);
       check.setAttribute('data-field', id);
       var slot = slots ? slots[attribute.letter] : null;
+      V.panel.track(id, slot);
       var edit = V.panel.edit(id);
       if (edit !== undefined) {
         check.checked = edit;
@@ -109,6 +110,14 @@
       label.appendChild(document.createTextNode(attribute.name));
       item.appendChild(check);
       item.appendChild(label);
+      if (edit !== undefined) {
+        var undo = element('button', 'field-revert', '\u21B6');
+        undo.type = 'button';
+        undo.title = 'Undo the change of this attribute (Esc)';
+        undo.setAttribute('aria-label', 'Undo the change of ' + attribute.name);
+        undo.setAttribute('data-revert', id);
+        item.appendChild(undo);
+      }
       box.appendChild(item);
     }
   }

@@ -29,33 +29,10 @@
     return true;
   }
 
-  // The selected file whose "getprops" answer this is. A save walks the selection in order, so the
-  // search starts after the file found last, and the selection is listed again only when the file
-  // is not in the list kept from before.
-  var seen = { files: [], next: 0 };
-  function fileOf(answer) {
-    for (var pass = 0; pass < 2; pass++) {
-      var files = seen.files;
-      for (var n = 0; n < files.length; n++) {
-        var i = (seen.next + n) % files.length;
-        if (files[i].props === answer) {
-          seen.next = i + 1;
-          return files[i];
-        }
-      }
-      seen.files = V.list.selectedFiles();
-      seen.next = 0;
-    }
-    return null;
-  }
-
-  function requests(changed, answer) {
+  // `file` is the file the answer was read from: its name decides the route.
+  function requests(changed, answer, file) {
     if (answer.failed) {
       return [{ cat: 'media', skipped: 'Its properties could not be read, so they were not changed' }];
-    }
-    var file = fileOf(answer);
-    if (!file) {
-      return [{ cat: 'media', skipped: 'The file was no longer selected, so its media tags were not changed' }];
     }
     var whole = !isMp3(file.path);
     var current = answer.media || {};
@@ -84,6 +61,12 @@
     name: 'media',
     tab: 'Media',
     title: 'media tags',
+    // The audio and video files the tag library reads: the routes above, and the formats whose
+    // basic fields it offers.
+    kinds: ['mp3', 'mp4', 'm4a', 'm4p', 'm4b', 'm4r', 'm4v', '3g2', '3gp', 'mov', 'wma', 'wmv', 'asf',
+      'mp2', 'aac', 'ogg', 'oga', 'opus', 'spx', 'flac', 'mpc', 'wv', 'tta', 'wav', 'aif', 'aiff',
+      'aifc', 'ape', 'dsf', 'dff', 'mod', 's3m', 'it', 'xm', 'shn'],
+    kindsText: 'audio and video files',
     catalogue: catalogue,
     members: function (answer) { return answer.media; },
     // A new tag is offered in the form every selected file takes.
