@@ -160,8 +160,6 @@
 
   // ---- the "Add paths" box ---------------------------------------------------------------------
 
-  function boxOpen() { return !V.hasClass($('paths-box'), 'hidden'); }
-
   function showError(text) {
     V.setText($('paths-error'), text);
     V.setClass($('paths-error'), 'hidden', !text);
@@ -170,14 +168,10 @@
   function openBox() {
     if (V.save.busy()) { return; }
     showError('');
-    V.setClass($('paths-box'), 'hidden', false);
-    $('paths-text').focus();
+    V.dialog.show($('paths-box'), { focus: $('paths-text') });
   }
 
-  function closeBox() {
-    V.setClass($('paths-box'), 'hidden', true);
-    $('add-paths').focus();
-  }
+  function closeBox() { V.dialog.hide(); }
 
   // Adds what the box names. The box closes when every line named something; otherwise it keeps
   // the lines that named nothing, to be corrected.
@@ -201,41 +195,6 @@
     $('paths-text').focus();
   }
 
-  function focusables() {
-    var all = $('paths-box').querySelectorAll('button, textarea, input, [tabindex]');
-    var list = [];
-    for (var i = 0; i < all.length; i++) {
-      if (!all[i].disabled && all[i].tabIndex >= 0 && all[i].offsetParent !== null) { list.push(all[i]); }
-    }
-    return list;
-  }
-
-  // Esc closes the box; Tab and Shift+Tab go round inside it, as a modal dialog's keys do.
-  function onBoxKey(event) {
-    if (event.keyCode === 27) {
-      event.preventDefault();
-      closeBox();
-      return;
-    }
-    if (event.keyCode !== 9) { return; }
-    var items = focusables();
-    if (items.length === 0) { return; }
-    var first = items[0];
-    var last = items[items.length - 1];
-    if (event.shiftKey && document.activeElement === first) {
-      event.preventDefault();
-      last.focus();
-    } else if (!event.shiftKey && document.activeElement === last) {
-      event.preventDefault();
-      first.focus();
-    }
-  }
-
-  // A click or a screen reader may move the focus out of the open box: it is brought back.
-  function onFocusIn(event) {
-    if (boxOpen() && !$('paths-box').contains(event.target)) { $('paths-text').focus(); }
-  }
-
   // ---- the dialog of "Add files" and "Add folder" ----------------------------------------------
 
   function now() { return new Date().getTime(); }
@@ -256,8 +215,6 @@
     $('add-paths').onclick = openBox;
     $('paths-add').onclick = addFromBox;
     $('paths-cancel').onclick = closeBox;
-    $('paths-box').onkeydown = onBoxKey;
-    document.addEventListener('focusin', onFocusIn);
 
     var args = splitCommandLine(V.native.call({ cmd: 'getcmdline' }) || '').slice(1);
     var paths = [];

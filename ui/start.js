@@ -4,7 +4,6 @@
   'use strict';
 
   var $ = V.$;
-  var setClass = V.setClass;
   var call = V.native.call;
 
   function addFromDialog(forFolder) {
@@ -25,8 +24,7 @@
 
   function openAbout() {
     V.setText($('about-version'), call({ cmd: 'getappver' }) || 'unknown');
-    setClass($('about-box'), 'hidden', false);
-    $('about-close').focus();
+    V.dialog.show($('about-box'), { focus: $('about-close') });
   }
 
   function startToolbar() {
@@ -45,8 +43,7 @@
 
   function startAbout() {
     $('about').onclick = openAbout;
-    $('about-close').onclick = function () { setClass($('about-box'), 'hidden', true); $('about').focus(); };
-    $('about-box').onkeydown = function (e) { if (e.keyCode === 27) { $('about-close').onclick(); } };
+    $('about-close').onclick = function () { V.dialog.hide(); };
     var links = document.querySelectorAll('#about-box a[data-url]');
     for (var l = 0; l < links.length; l++) {
       links[l].onclick = function (e) { e.preventDefault(); call({ cmd: 'openurl', url: this.getAttribute('data-url') }); };
@@ -71,6 +68,7 @@
     V.layout.start();
     startAbout();
     V.progress.start();
+    V.dialog.start();
     V.list.start();
     V.panel.start();
     V.save.start();

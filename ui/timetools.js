@@ -341,69 +341,25 @@
     $('time-apply').disabled = summary.changing.length === 0;
   }
 
-  function focusable() {
-    var all = $('time-box').querySelectorAll('input, select, button');
-    var list = [];
-    for (var i = 0; i < all.length; i++) {
-      var node = all[i];
-      if (node.disabled || node.offsetParent === null) { continue; }
-      // Of a group of radio buttons, Tab stops at the checked one only.
-      if (node.type === 'radio' && !node.checked) { continue; }
-      list.push(node);
-    }
-    return list;
-  }
-
-  // Listened to on the whole document, so that the keys work wherever a click left the focus.
-  function onKeyDown(event) {
-    if (!dialog.open) { return; }
-    if (event.keyCode === 27) {
-      event.preventDefault();
-      close();
-      return;
-    }
-    if (event.keyCode !== 9) { return; }
-    var list = focusable();
-    if (list.length === 0) { return; }
-    var first = list[0];
-    var last = list[list.length - 1];
-    var active = document.activeElement;
-    var inside = $('time-box').contains(active);
-    if (event.shiftKey && (active === first || !inside)) {
-      event.preventDefault();
-      last.focus();
-    } else if (!event.shiftKey && (active === last || !inside)) {
-      event.preventDefault();
-      first.focus();
-    }
-  }
-
-  // Whatever moves the focus out of the open dialog, it is brought back.
-  function onFocusIn(event) {
-    if (!dialog.open || $('time-box').contains(event.target)) { return; }
-    var list = focusable();
-    if (list.length > 0) { list[0].focus(); }
-  }
-
   function open(files) {
     dialog.files = files;
     dialog.open = true;
     V.setText($('time-scope'), 'For ' + plural(files.length, 'selected file', 'selected files') +
       '. Times are local time; a shift moves them as the clock reads.');
-    setClass($('time-box'), 'hidden', false);
-    renderPreview();
+    var checked = null;
     var radios = document.getElementsByName('time-mode');
-    for (var i = 0; i < radios.length; i++) { if (radios[i].checked) { radios[i].focus(); } }
+    for (var i = 0; i < radios.length; i++) { if (radios[i].checked) { checked = radios[i]; } }
+    V.dialog.show($('time-box'), { focus: checked, onClose: forget });
+    renderPreview();
   }
 
-  function close() {
-    if (!dialog.open) { return; }
+  function forget() {
     dialog.open = false;
     dialog.files = [];
     dialog.summary = null;
-    setClass($('time-box'), 'hidden', true);
-    $('time-tools').focus();
   }
+
+  function close() { V.dialog.hide(); }
 
   // Reads the times of the files not read yet, a few a step with progress and Cancel when there
   // are many, then calls then().
@@ -483,18 +439,13 @@
       requestsFor: function (file) { return requestsOf(planFile(file.props, options)); },
       afterLoad: function () { $('time-tools').focus(); }
     });
-    if (started !== false) {
-      dialog.open = false;
-      setClass($('time-box'), 'hidden', true);
-    }
+    if (started !== false) { close(); }
   }
 
   function start() {
     $('time-tools').onclick = begin;
     $('time-close').onclick = close;
     $('time-apply').onclick = apply;
-    document.addEventListener('keydown', onKeyDown, true);
-    document.addEventListener('focusin', onFocusIn);
     var inputs = $('time-box').querySelectorAll('input, select');
     for (var i = 0; i < inputs.length; i++) {
       inputs[i].onchange = renderPreview;

@@ -146,6 +146,15 @@ test('Ctrl+S saves from a field, Esc in a field undoes it, and the focus comes b
   assert.equal(await page.textContent('#save-summary'), '1 change on 2 files');
   assert.deepEqual(await page.$$eval('#tabs .has-edits', (tabs) => tabs.map((tab) => tab.id)), ['tab-file']);
   assert.ok(await leavingAsks(page), 'leaving with an edit asks first');
+  // Behind an open box Ctrl+S saves nothing, and Esc closes the box.
+  await page.click('#about');
+  const beforeBox = commands.length;
+  await page.keyboard.press('Control+s');
+  await page.waitForTimeout(300);
+  assert.deepEqual(setpropsSince(commands, beforeBox), [], 'Ctrl+S behind the About box saves nothing');
+  await page.keyboard.press('Escape');
+  assert.ok(await page.$eval('#about-box', (box) => box.classList.contains('hidden')), 'Esc closes the About box');
+  assert.equal(await focusedId(page), 'about', 'the focus is back where it was');
   await page.focus('#prop-modifytime');
   const sent = commands.length;
   await saveAndWait(page, () => page.keyboard.press('Control+s'));
