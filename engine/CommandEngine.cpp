@@ -119,7 +119,14 @@ void CommandEngine::SetProps(JsonView request, std::wstring& answer)
     } else if (category == L"attributes") {
         result.AddBool(L"result", SetAttributes(*fileName, props.Member(L"attributes"), error));
     } else {
-        result.AddBool(L"result", handler->SetProps(*fileName, props.Member(category), error));
+        // Only the JSON value true keeps the times, as only true asks "getprops" for every category.
+        bool keepTimes = false;
+        request.Member(L"keeptimes").GetBool(keepTimes);
+        std::optional<KeptFileTimes> kept;
+        if (keepTimes) kept.emplace(*fileName);
+        const bool written = handler->SetProps(*fileName, props.Member(category), error);
+        result.AddBool(L"result", written);
+        if (kept && written) kept->SetBack(error, setTimesBack_);
     }
     result.AddString(L"error", error);
     answer = result.Print();

@@ -4,6 +4,7 @@
 // knows about COM or the browser: the window and the console program both feed it request texts.
 #include "core/JsonWrapper.h"
 #include "engine/HardwareInfo.h"
+#include "engine/KeptFileTimes.h"
 #include "props/PropertyHandlers.h"
 
 #include <windows.h>
@@ -12,7 +13,10 @@
 
 class CommandEngine {
 public:
-    CommandEngine() = default;
+    // setTimesBack is how "setprops" with "keeptimes" sets a file's times back after a write. It can
+    // be replaced so that a test can see the answer when that fails: no file a test can make
+    // accepts a handler's write and then refuses its times.
+    explicit CommandEngine(SetFileTimesBackFunction setTimesBack = SetFileTimesBack) : setTimesBack_(setTimesBack) {}
     CommandEngine(const CommandEngine&) = delete;
     CommandEngine& operator=(const CommandEngine&) = delete;
     virtual ~CommandEngine() = default;
@@ -52,4 +56,5 @@ private:
     PropertyHandlers handlers_;
     HardwareInfo hardware_;
     HWND window_ = nullptr;
+    SetFileTimesBackFunction setTimesBack_;
 };

@@ -1,0 +1,56 @@
+#include "KeptFileTimes.h"
+
+#include "platform/UniqueHandle.h"
+
+namespace {
+
+// Attributes only, with full sharing, so that a file another program holds open still has its
+// times read and set; backup semantics as for every other times call of the engine.
+constexpr DWORD kFullSharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+UniqueHandle OpenForAttributes(const std::wstring& fileName, DWORD access)
+{
+    return UniqueHandle(CreateFileW(fileName.c_str(), access, kFullSharing, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+// The system's error code of a call that failed; never 0, so that a failure is not read as success.
+DWORD LastErrorOrFailure()
+{
+    const DWORD error = GetLastError();
+    return error != 0 ? error : ERROR_GEN_FAILURE;
+}
+
+void AddNote(std::wstring& error, const wchar_t* why, DWORD code)
+{
+    if (!error.empty()) error += L"; ";
+    error += L"The file's times could not be kept: they could not be ";
+    error += why;
+    error += L" (error " + std::to_wstring(code) + L")";
+}
+
+} // namespace
+
+DWORD SetFileTimesBack(const std::wstring& fileName, const FileTimesToKeep& times)
+{
+    const UniqueHandle file = OpenForAttributes(fileName, FILE_WRITE_ATTRIBUTES);
+    if (!file.IsValid()) return LastErrorOrFailure();
+    if (!SetFileTime(file.Get(), &times.created, nullptr, &times.modified)) return LastErrorOrFailure();
+    return 0;
+}
+
+KeptFileTimes::KeptFileTimes(const std::wstring& fileName) : fileName_(fileName)
+{
+    const UniqueHandle file = OpenForAttributes(fileName, FILE_READ_ATTRIBUTES);
+    if (!file.IsValid() || !GetFileTime(file.Get(), &times_.created, nullptr, &times_.modified))
+        readError_ = LastErrorOrFailure();
+}
+
+void KeptFileTimes::SetBack(std::wstring& error, SetFileTimesBackFunction setBack) const
+{
+    if (readError_ != 0) {
+        AddNote(error, L"read before the write", readError_);
+        return;
+    }
+    if (const DWORD code = setBack(fileName_, times_)) AddNote(error, L"set back after the write", code);
+}
