@@ -121,8 +121,9 @@
     return row;
   }
 
-  // Shows the failures of a job (none hides the pane) and marks the failed rows of the list.
-  function show(failures) {
+  // Shows the failures of a job (none hides the pane) and marks the failed rows of the list;
+  // `what` says what could not be done to them (default "saved").
+  function show(failures, what) {
     shown = failures.slice(0);
     var list = $('failures');
     list.textContent = '';
@@ -131,7 +132,8 @@
       if (V.list.markFailed) { V.list.markFailed(shown[i].file.path, reasonOf(shown[i].error) || shown[i].error); }
     }
     var files = shown.length;
-    V.setText($('failures-count'), files === 1 ? '1 file could not be saved' : files + ' files could not be saved');
+    what = what || 'saved';
+    V.setText($('failures-count'), (files === 1 ? '1 file' : files + ' files') + ' could not be ' + what);
     setPane(shown.length > 0);
     updateButtons();
   }

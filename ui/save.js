@@ -1,7 +1,8 @@
 // Writing to files: one runner that sends each file its "setprops" requests, one file per timer
 // step with the shared progress and Cancel, lists the files that failed and has the files read
 // again afterwards. Saving the panel's edits is one use of it; other tools hand it their own
-// requests. Also which buttons can be used while a job runs.
+// requests. Every request it sends takes the "Keep file times" setting here, in one place. Also
+// which buttons can be used while a job runs, and the watchers (undo) told of what each job wrote.
 (function (V) {
   'use strict';
 
@@ -10,8 +11,19 @@
 
   var state = {
     job: null,       // the running job's options, or null
-    last: null       // the options of the last job that had failures: "Retry failed" runs it again
+    last: null,      // the options of the last job that had failures: "Retry failed" runs it again
+    watchers: []     // told of each file a job writes and of each job's end (see watch)
   };
+
+  // The categories whose writes can leave the file's times as they were; the file system's own
+  // times and attributes are what the other two categories write.
+  var KEEPS_TIMES = { doc: true, exif: true, media: true, avi: true };
+
+  function tell(event, args) {
+    for (var i = 0; i < state.watchers.length; i++) {
+      if (state.watchers[i][event]) { state.watchers[i][event].apply(null, args); }
+    }
+  }
 
   function busy() { return state.job !== null; }
 
@@ -39,6 +51,9 @@
     if (summary) { V.setText(summary, text); }
     save.title = text ? 'Save ' + text + ' (Ctrl+S)' : 'Save the changes (Ctrl+S)';
     if (V.failures) { V.failures.updateButtons(); }
+    for (var w = 0; w < state.watchers.length; w++) {
+      if (state.watchers[w].updateButtons) { state.watchers[w].updateButtons(); }
+    }
   }
 
   // ---- the requests of the panel's edits ------------------------------------------------------
@@ -91,10 +106,13 @@
 
   // Runs one job: options.files (file objects of the list), options.requestsFor(file) -> the
   // file's requests ({ cat, props } or { cat, skipped: reason }), called just before the file is
-  // written and after its properties were read, options.verb for the status ("Saving 3 of 9"), and
+  // written and after its properties were read, options.verb for the status ("Saving 3 of 9"),
+  // options.failedAs for the failures pane ("could not be undone"; default "saved"), and
   // options.done(summary) (optional) with { written: [file], failed: [{ file, error, errors }],
   // cancelled }: one entry per failed file, `error` its first failure text and `errors` all of them.
-  // Returns false when a job is running already.
+  // options.record === false marks a job that is no new save (an undo or a redo), and
+  // options.retryOf the job a retry repeats; watchers are told of every job. Returns false when a
+  // job is running already.
   function run(options) {
     if (busy() || V.progress.active() || !options || !options.files || options.files.length === 0) { return false; }
     var files = options.files.slice(0);
@@ -111,15 +129,20 @@
       if (V.progress.cancelled() || index >= files.length) { finish(); return; }
       var file = files[index];
       V.progress.update(index, verb + ' ' + (index + 1) + ' of ' + files.length);
-      if (!file.props) { V.list.readProps(file); }
+      // A file that could not be read before (gone, or locked away) may be back for a retry: what
+      // is written, and what an undo sets back, is built on what it holds now.
+      if (!file.props || file.props.failed) { V.list.readProps(file); }
       var requests = options.requestsFor(file) || [];
       var errors = [];
+      var sent = [];
       for (var r = 0; r < requests.length; r++) {
         if (requests[r].skipped) {
           errors.push(requests[r].skipped);
           continue;
         }
         var request = { cmd: 'setprops', filename: file.path, cat: requests[r].cat, props: requests[r].props };
+        if (KEEPS_TIMES[request.cat] && V.keeptimes && V.keeptimes.on()) { request.keeptimes = true; }
+        sent.push(requests[r]);
         var answer = V.native.callJson(request);
         if (!answer) {
           errors.push('The ' + requests[r].cat + ' change was refused: no answer (a value out of range?)');
@@ -132,6 +155,8 @@
       } else {
         failed.push({ file: file, error: errors[0], errors: errors });
       }
+      // Told while file.props still holds what the file was before this job.
+      tell('fileWritten', [options, file, sent, errors]);
       // What was read of the file is stale now: the list and the panel read it again.
       file.props = null;
       file.basic = false;
@@ -151,8 +176,9 @@
       if (V.list.markFailed) {
         for (var w = 0; w < written.length; w++) { V.list.markFailed(written[w].path, null); }
       }
-      if (V.failures) { V.failures.show(failed); }
+      if (V.failures) { V.failures.show(failed, options.failedAs); }
       var summary = { written: written, failed: failed, cancelled: cancelled };
+      tell('jobDone', [options, summary]);
       if (options.done) { options.done(summary); }
       updateButtons();
       V.list.render();
@@ -207,7 +233,7 @@
     var last = state.last;
     // A retried save leaves alone the edits made in the panel since.
     return run({ files: files, verb: last.verb, requestsFor: last.requestsFor, done: last.panelEdits ? null : last.done,
-      afterLoad: last.panelEdits ? focusAfter(document.activeElement) : null });
+      afterLoad: last.panelEdits ? focusAfter(document.activeElement) : null, record: last.record, retryOf: last });
   }
 
   function start() {
@@ -224,6 +250,10 @@
     busy: busy,
     requestsFor: editRequests,
     updateButtons: updateButtons,
+    // watcher: { fileWritten(job, file, sent, errors), jobDone(job, summary), updateButtons() },
+    // each optional. fileWritten comes after each file of a job, with the requests that were sent
+    // and the errors (none: written), while file.props is still what was read before the writes.
+    watch: function (watcher) { state.watchers.push(watcher); },
     showFailures: function (failed) { if (V.failures) { V.failures.show(failed || []); } }
   };
 }(Varenko));

@@ -72,6 +72,8 @@
     V.list.start();
     V.panel.start();
     V.save.start();
+    V.keeptimes.start();
+    V.undo.start();
     V.keys.start();
     V.timetools.start();
     // Files dropped on the page area go to the window; the page never opens them itself.
