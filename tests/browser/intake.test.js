@@ -9,11 +9,10 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const vm = require('node:vm');
-const { spawn } = require('node:child_process');
+const { spawnRelay, engineScript } = require('./support/relay');
 const { pageUrl, skip, useBrowser, winPath, makeFolder, openPage, rowSelector } = require('./support/page');
 
 const ROOT = path.join(__dirname, '..', '..');
-const RELAY = path.join(ROOT, 'tools', 'page-relay.py');
 const uiFile = path.join(ROOT, 'ui', 'intake.js');
 const NO_DIALOG = /^No file dialog is available here: drop files on the window, or use Add paths/;
 
@@ -76,29 +75,12 @@ test('pasted text gives one path a line, without the quotes of "Copy as path"', 
 
 useBrowser();
 
-// A relay of the test's own: over the real engine (`exe` unset) or over a stand-in Node script,
+// A relay of the test's own: over the real engine (`engine` unset) or over a stand-in Node script,
 // with `args` on the engine's command line and `cwd` as its folder. Resolves to its page address.
-async function startRelay(t, { engineScript, args = [], cwd } = {}) {
-  let exe = process.env.VARENKO_CMD || path.join(ROOT, 'build', 'bin', 'varenko-cmd.exe');
-  const options = [];
-  if (engineScript) {
-    const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'varenko-intake-engine-'));
-    t.after(() => fs.rmSync(dir, { recursive: true, force: true }));
-    exe = path.join(dir, 'engine.js');
-    fs.writeFileSync(exe, `#!${process.execPath}\n${engineScript}`, { mode: 0o755 });
-    options.push('--native');
-  }
-  const relay = spawn('python3', [RELAY, '0', '--exe', exe, ...options, '--', ...args], { stdio: ['ignore', 'pipe', 'inherit'], cwd });
-  t.after(() => relay.kill());
-  return new Promise((resolve, reject) => {
-    let out = '';
-    relay.stdout.on('data', (chunk) => {
-      out += chunk;
-      const found = /^Varenko page at (\S+)/m.exec(out);
-      if (found) resolve(found[1]);
-    });
-    relay.on('exit', (code) => reject(new Error(`the relay ended with ${code}`)));
-  });
+async function startRelay(t, { engine, args = [], cwd } = {}) {
+  const options = engine ? ['--exe', engineScript(t, engine), '--native']
+    : ['--exe', process.env.VARENKO_CMD || path.join(ROOT, 'build', 'bin', 'varenko-cmd.exe')];
+  return spawnRelay(t, [...options, '--', ...args], cwd);
 }
 
 // One command through a relay, from the test itself; resolves to the answer text.
@@ -258,7 +240,7 @@ test('Add files and Add folder say so when the engine has no dialog to show', { 
 test('an empty answer after a dialog the user looked at is a cancel, not a missing dialog', { skip }, async (t) => {
   // Every command answers empty text; "addfiles" for a folder only after a while, as when the user
   // looked at the dialog and cancelled it.
-  const url = await startRelay(t, { engineScript: `
+  const url = await startRelay(t, { engine: `
 let buffer = '';
 process.stdin.on('data', (chunk) => {
   buffer += chunk;

@@ -14,11 +14,11 @@ const net = require('node:net');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
-const { spawn, spawnSync } = require('node:child_process');
+const { spawnSync } = require('node:child_process');
+const { spawnRelay, engineScript } = require('./support/relay');
 
 const pageUrl = process.env.VARENKO_PAGE_URL;
 const skip = pageUrl ? false : 'needs the page relay: run scripts/browser-tests.sh';
-const RELAY = path.join(__dirname, '..', '..', 'tools', 'page-relay.py');
 const FRAMING = { 'x-frame-options': 'DENY', 'content-security-policy': "frame-ancestors 'none'" };
 
 // The token of a relay's run, from the fragment of the page address it printed.
@@ -80,11 +80,7 @@ function assertFramingHeaders(headers, what) {
 // ("getcmdline" with the JSON text of its arguments), never answers again once asked to "hang",
 // and ends when asked to "die". `engineArgs` go after "--"; `cwd` is the relay's folder.
 async function startRelay(t, options = [], engineArgs = null, cwd = undefined) {
-  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'varenko-relay-'));
-  t.after(() => fs.rmSync(dir, { recursive: true, force: true }));
-  const engine = path.join(dir, 'engine.js');
-  fs.writeFileSync(engine, `#!${process.execPath}
-let buffer = '';
+  const engine = engineScript(t, `let buffer = '';
 let hung = false;
 process.stdin.on('data', (chunk) => {
   buffer += chunk;
@@ -99,20 +95,8 @@ process.stdin.on('data', (chunk) => {
     if (!hung) process.stdout.write(JSON.stringify({ hr: 0, answer }) + '\\n');
   }
 });
-`, { mode: 0o755 });
-  const args = [RELAY, '0', '--native', '--exe', engine, ...options, ...(engineArgs ? ['--', ...engineArgs] : [])];
-  const relay = spawn('python3', args, { stdio: ['ignore', 'pipe', 'pipe'], cwd });
-  t.after(() => relay.kill());
-  const url = await new Promise((resolve, reject) => {
-    let out = '';
-    relay.stdout.on('data', (chunk) => {
-      out += chunk;
-      const found = /^Varenko page at (\S+)/m.exec(out);
-      if (found) resolve(found[1]);
-    });
-    relay.on('exit', (code) => reject(new Error(`the relay ended with ${code}`)));
-  });
-  return url;
+`);
+  return spawnRelay(t, ['--native', '--exe', engine, ...options, ...(engineArgs ? ['--', ...engineArgs] : [])], cwd);
 }
 
 async function command(url, cmd, headers) {
