@@ -119,6 +119,7 @@
     var verb = options.verb || 'Saving';
     var written = [];
     var failed = [];
+    var timesMoved = {}; // path -> true: written, but its times could not be kept
     var index = 0;
     state.job = options;
     V.progress.begin(verb + ' 1 of ' + files.length, files.length);
@@ -148,6 +149,9 @@
           errors.push('The ' + requests[r].cat + ' change was refused: no answer (a value out of range?)');
         } else if (answer.result !== true) {
           errors.push(answer.error ? answer.error : 'The ' + requests[r].cat + ' change could not be saved');
+        } else if (request.keeptimes && answer.error) {
+          // Written, but the engine could not keep the file's times: the save stands, and is told.
+          timesMoved[file.path] = true;
         }
       }
       if (errors.length === 0) {
@@ -170,6 +174,8 @@
       var text = cancelled ? 'Cancelled: saved ' + written.length + ' of ' + files.length + ' files' :
         'Saved ' + written.length + ' of ' + files.length + (files.length === 1 ? ' file' : ' files');
       if (failed.length > 0) { text += ', ' + failed.length + ' failed'; }
+      var moved = V.keysOf(timesMoved).length;
+      if (moved > 0) { text += '; the times of ' + (moved === 1 ? '1 file' : moved + ' files') + ' could not be kept'; }
       state.job = null;
       state.last = failed.length > 0 ? options : null;
       V.progress.end(text);
