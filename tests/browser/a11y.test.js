@@ -82,6 +82,21 @@ test('the page has no accessibility violations in the states a user passes throu
       await page.click('#about');
       await page.locator('#about-box:not(.hidden)').waitFor();
     }],
+    ['the Add paths box', async () => {
+      await page.keyboard.press('Escape');
+      await page.click('#add-paths');
+      await page.fill('#paths-text', '"C:\\nowhere\\a.txt"');
+      await page.click('#paths-add');
+      await page.locator('#paths-error:not(.hidden)').waitFor();
+    }],
+    ['the Time tools box with its preview', async () => {
+      await page.keyboard.press('Escape');
+      await selectAll(page, [...files, gone]);
+      await page.click('#time-tools');
+      await page.locator('#time-box:not(.hidden)').waitFor();
+      await page.fill('#time-hours', '2');
+      await page.locator('#time-table:not(.hidden)').waitFor();
+    }],
   ];
   for (const [state, reach] of states) {
     await t.test(state, async () => {
