@@ -4,10 +4,9 @@
 const test = require('node:test');
 const assert = require('node:assert');
 const fs = require('node:fs');
-const os = require('node:os');
 const path = require('node:path');
 const {
-  skip, SAVE_TIMEOUT, useBrowser, utc, openPage, addFiles, selectOnly, selectAll, expectField,
+  skip, SAVE_TIMEOUT, useBrowser, utc, openPage, addFiles, selectOnly, selectAll, expectField, tempFolder,
 } = require('./support/page');
 
 useBrowser();
@@ -40,8 +39,7 @@ async function expectNone(page, state) {
 }
 
 test('the page has no accessibility violations in the states a user passes through', { skip }, async (t) => {
-  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'varenko-a11y-'));
-  t.after(() => fs.rmSync(dir, { recursive: true, force: true }));
+  const dir = tempFolder(t, 'a11y');
   const data = path.join(__dirname, '..', 'data', 'doc');
   const files = ['props.doc', 'sets.doc'].map((name, i) => {
     const file = path.join(dir, name);

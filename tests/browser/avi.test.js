@@ -5,30 +5,20 @@
 const test = require('node:test');
 const assert = require('node:assert');
 const fs = require('node:fs');
-const os = require('node:os');
 const path = require('node:path');
 const { execFileSync } = require('node:child_process');
-const { skip, SAVE_TIMEOUT, useBrowser, winPath, openPage } = require('./support/page');
+const { skip, SAVE_TIMEOUT, useBrowser, winPath, openPage, tempFolder, hasTool } = require('./support/page');
 
 const fixtures = path.join(__dirname, '..', 'data', 'avi');
 
-function hasFfprobe() {
-  try {
-    execFileSync('ffprobe', ['-version'], { stdio: 'ignore' });
-    return true;
-  } catch (error) {
-    return false;
-  }
-}
-const skipWithoutFfprobe = skip || (hasFfprobe() ? false : 'needs ffprobe');
+const skipWithoutFfprobe = skip || (hasTool('ffprobe', ['-version']) ? false : 'needs ffprobe');
 
 useBrowser();
 
 // Copies of fixtures (name -> fixture file, or text for a file that is no AVI) in a folder that is
 // removed after the test.
 function makeFolder(t, files) {
-  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'varenko-avi-'));
-  t.after(() => fs.rmSync(dir, { recursive: true, force: true }));
+  const dir = tempFolder(t, 'avi');
   const paths = {};
   for (const [name, source] of Object.entries(files)) {
     paths[name] = path.join(dir, name);

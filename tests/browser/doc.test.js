@@ -5,10 +5,9 @@
 const test = require('node:test');
 const assert = require('node:assert');
 const fs = require('node:fs');
-const os = require('node:os');
 const path = require('node:path');
 const { spawnSync } = require('node:child_process');
-const { skip, SAVE_TIMEOUT, useBrowser, winPath, openPage } = require('./support/page');
+const { skip, SAVE_TIMEOUT, useBrowser, winPath, openPage, tempFolder } = require('./support/page');
 
 const root = path.resolve(__dirname, '..', '..');
 
@@ -24,8 +23,7 @@ useBrowser();
 // Copies doc fixtures (and plain files) into a new folder: copy name -> fixture name, or
 // { text } for a file of that text.
 function makeFolder(t, files) {
-  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'varenko-doc-'));
-  t.after(() => fs.rmSync(dir, { recursive: true, force: true }));
+  const dir = tempFolder(t, 'doc');
   const paths = {};
   for (const [name, source] of Object.entries(files)) {
     paths[name] = path.join(dir, name);

@@ -6,11 +6,11 @@
 const test = require('node:test');
 const assert = require('node:assert');
 const fs = require('node:fs');
-const os = require('node:os');
 const path = require('node:path');
 const {
   skip, MIXED, SAVE_TIMEOUT, useBrowser, winPath, utc, makeFolder, snapshot, assertOnlyChanged, openPage,
   rowSelector, addFiles, selectedPaths, selectAll, expectField, attributeBox, editField, save, setpropsSince,
+  tempFolder,
 } = require('./support/page');
 
 useBrowser();
@@ -73,8 +73,7 @@ async function saveAndWait(page, trigger) {
 }
 
 test('focus alone never makes an edit, and the note of different values stays while a field has the focus', { skip }, async (t) => {
-  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'varenko-focus-'));
-  t.after(() => fs.rmSync(dir, { recursive: true, force: true }));
+  const dir = tempFolder(t, 'focus');
   // Two documents whose titles differ and whose authors are the same.
   const files = ['props.doc', 'sets.doc'].map((name) => {
     fs.copyFileSync(path.join(data, 'doc', name), path.join(dir, name));
@@ -204,8 +203,7 @@ test('the undo control of one field takes back that field alone', { skip }, asyn
 test('failures are told in words, select their files, and the failed files alone can be saved again', { skip }, async (t) => {
   const { dir, paths } = makeFolder(t, { 'ok.txt': {}, 'gone.txt': {} });
   // A file whose folder goes away: its own folder, removed by this test.
-  const other = fs.mkdtempSync(path.join(os.tmpdir(), 'varenko-folder-'));
-  t.after(() => fs.rmSync(other, { recursive: true, force: true }));
+  const other = tempFolder(t, 'folder');
   const inner = path.join(other, 'inner.txt');
   fs.writeFileSync(inner, 'inner\n');
   fs.utimesSync(inner, utc('2015:06:07 08:09:10'), utc('2015:06:07 08:09:10'));
@@ -344,8 +342,7 @@ test('a large selection is read with progress, shows no earlier values, and can 
 });
 
 test('a category\'s empty page says why it is empty, and offers new properties only where they fit', { skip }, async (t) => {
-  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'varenko-empty-'));
-  t.after(() => fs.rmSync(dir, { recursive: true, force: true }));
+  const dir = tempFolder(t, 'empty');
   const copy = (name, from) => {
     fs.copyFileSync(from, path.join(dir, name));
     return path.join(dir, name);

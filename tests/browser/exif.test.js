@@ -6,29 +6,19 @@
 const test = require('node:test');
 const assert = require('node:assert');
 const fs = require('node:fs');
-const os = require('node:os');
 const path = require('node:path');
 const { execFileSync } = require('node:child_process');
-const { skip, SAVE_TIMEOUT, useBrowser, winPath, openPage } = require('./support/page');
+const { skip, SAVE_TIMEOUT, useBrowser, winPath, openPage, tempFolder, hasTool } = require('./support/page');
 
 const fixtures = path.join(__dirname, '..', 'data', 'exif');
 
-function hasExiftool() {
-  try {
-    execFileSync('exiftool', ['-ver'], { stdio: 'ignore' });
-    return true;
-  } catch (error) {
-    return false;
-  }
-}
-const skipWithoutExiftool = skip || (hasExiftool() ? false : 'needs exiftool');
+const skipWithoutExiftool = skip || (hasTool('exiftool', ['-ver']) ? false : 'needs exiftool');
 
 useBrowser();
 
 // Copies of fixtures (name -> fixture file) in a folder that is removed after the test.
 function makeFolder(t, files) {
-  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'varenko-exif-'));
-  t.after(() => fs.rmSync(dir, { recursive: true, force: true }));
+  const dir = tempFolder(t, 'exif');
   const paths = {};
   for (const [name, fixture] of Object.entries(files)) {
     paths[name] = path.join(dir, name);

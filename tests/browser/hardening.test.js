@@ -5,9 +5,8 @@
 const test = require('node:test');
 const assert = require('node:assert');
 const fs = require('node:fs');
-const os = require('node:os');
 const path = require('node:path');
-const { skip, SAVE_TIMEOUT, useBrowser, winPath, openPage } = require('./support/page');
+const { skip, SAVE_TIMEOUT, useBrowser, winPath, openPage, tempFolder } = require('./support/page');
 
 
 useBrowser();
@@ -20,8 +19,7 @@ function utc(text) {
 
 // A folder of files: name -> { mtime, atime } as date-time texts. Returns the paths by name.
 function makeFolder(t, files) {
-  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'varenko-hardening-'));
-  t.after(() => fs.rmSync(dir, { recursive: true, force: true }));
+  const dir = tempFolder(t, 'hardening');
   const paths = {};
   for (const [name, times] of Object.entries(files)) {
     const file = path.join(dir, name);

@@ -6,10 +6,9 @@
 const test = require('node:test');
 const assert = require('node:assert');
 const fs = require('node:fs');
-const os = require('node:os');
 const path = require('node:path');
 const { spawnSync } = require('node:child_process');
-const { skip, SAVE_TIMEOUT, useBrowser, winPath, openPage } = require('./support/page');
+const { skip, SAVE_TIMEOUT, useBrowser, winPath, openPage, tempFolder } = require('./support/page');
 
 const root = path.resolve(__dirname, '..', '..');
 
@@ -17,8 +16,7 @@ useBrowser();
 
 // Copies media fixtures into a new folder: copy name -> fixture name.
 function copyFixtures(t, files) {
-  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'varenko-media-'));
-  t.after(() => fs.rmSync(dir, { recursive: true, force: true }));
+  const dir = tempFolder(t, 'media');
   const paths = {};
   for (const [name, fixture] of Object.entries(files)) {
     paths[name] = path.join(dir, name);

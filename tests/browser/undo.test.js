@@ -6,13 +6,12 @@
 const test = require('node:test');
 const assert = require('node:assert');
 const fs = require('node:fs');
-const os = require('node:os');
 const path = require('node:path');
 const vm = require('node:vm');
 const { execFileSync, spawnSync } = require('node:child_process');
 const {
   skip, SAVE_TIMEOUT, useBrowser, winPath, utc, makeFolder, snapshot, assertOnlyChanged, openPage, rowSelector,
-  addFiles, selectAll, expectField, attributeBox, editField, save, failures, setpropsSince,
+  addFiles, selectAll, expectField, attributeBox, editField, save, failures, setpropsSince, tempFolder, hasTool,
 } = require('./support/page');
 
 const root = path.resolve(__dirname, '..', '..');
@@ -167,22 +166,13 @@ test('an undo writes back what each kind of write replaced, and says what it can
 
 useBrowser();
 
-function hasTool(command, args) {
-  try {
-    execFileSync(command, args, { stdio: 'ignore' });
-    return true;
-  } catch (error) {
-    return false;
-  }
-}
 const python = fs.existsSync('/usr/bin/python3') ? '/usr/bin/python3' : 'python3';
 const skipWithoutReaders = skip || (!hasTool('exiftool', ['-ver']) ? 'needs exiftool' :
   !hasTool(python, ['-c', 'import mutagen']) ? 'needs mutagen' : false);
 
 // Copies of fixtures (name -> path under tests/data) in a folder that is removed after the test.
 function copyFixtures(t, files) {
-  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'varenko-undo-'));
-  t.after(() => fs.rmSync(dir, { recursive: true, force: true }));
+  const dir = tempFolder(t, 'undo');
   const paths = {};
   for (const [name, fixture] of Object.entries(files)) {
     paths[name] = path.join(dir, name);

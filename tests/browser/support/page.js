@@ -7,6 +7,7 @@ const assert = require('node:assert');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
+const { execFileSync } = require('node:child_process');
 const { chromium } = require('playwright-core');
 
 const pageUrl = process.env.VARENKO_PAGE_URL;
@@ -42,6 +43,23 @@ function dateTimeText(date) {
 function utc(text) {
   const [y, mo, d, h, mi, s] = text.split(/[: ]/).map(Number);
   return new Date(Date.UTC(y, mo - 1, d, h, mi, s));
+}
+
+// A fresh folder for one test, removed with everything in it when the test ends.
+function tempFolder(t, label) {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), `varenko-${label}-`));
+  t.after(() => fs.rmSync(dir, { recursive: true, force: true }));
+  return dir;
+}
+
+// Whether a reader the tests check files with runs here (`command args` ends well).
+function hasTool(command, args) {
+  try {
+    execFileSync(command, args, { stdio: 'ignore' });
+    return true;
+  } catch (error) {
+    return false;
+  }
 }
 
 // Makes a folder of files: name -> { text, mtime, atime, mode }. Returns the folder and the paths.
@@ -224,7 +242,7 @@ function setpropsSince(commands, sent) {
 
 module.exports = {
   pageUrl, skip, MIXED, SAVE_TIMEOUT,
-  useBrowser, winPath, dateTimeText, utc, makeFolder, readUntouched, snapshot, assertOnlyChanged,
+  useBrowser, tempFolder, hasTool, winPath, dateTimeText, utc, makeFolder, readUntouched, snapshot, assertOnlyChanged,
   openPage, rowSelector, addFiles, selectedPaths, selectOnly, selectAll, expectField, attributeBox,
   editField, save, failures, setpropsSince,
 };
