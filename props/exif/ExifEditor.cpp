@@ -113,7 +113,7 @@ bool ExifEditor::SetProps(const std::wstring& fileName, JsonView props, std::wst
 
     if (!image.Edited()) return true; // nothing changed: the file stays as it is
     ExifStatus status = ExifStatus::Ok;
-    const ReplaceResult replaced = ReplaceImageFile(fileName, fileName + L".new", [&](ByteSink& sink) {
+    const ReplaceResult replaced = ReplaceImageFile(fileName, [&](ByteSink& sink) {
         status = image.Save(sink);
         return status == ExifStatus::Ok;
     });

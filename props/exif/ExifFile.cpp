@@ -5,8 +5,27 @@
 #include "platform/UniqueHandle.h"
 
 #include <algorithm>
+#include <cwchar>
 
 namespace {
+
+// A new file beside `full`, named after it with a marker ("a.jpg" gives "a.jpg.~1a2b3c4d.tmp"), so
+// that no file of the user's, whatever its name, is ever overwritten by a save.
+UniqueHandle CreateTempBeside(const std::wstring& full, std::wstring& name)
+{
+    unsigned marker = GetTickCount() ^ (GetCurrentProcessId() << 16);
+    for (int attempt = 0; attempt < 64; ++attempt, marker = marker * 1103515245u + 12345u) {
+        wchar_t text[16];
+        std::swprintf(text, 16, L".~%08x", marker);
+        name = full + text + L".tmp";
+        UniqueHandle file(
+            CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.IsValid()) return file;
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return file;
+    }
+    return UniqueHandle();
+}
 
 // The first read of a head: the EXIF block of a JPEG lies in its first 64 KiB.
 constexpr size_t kFirstHead = 64 * 1024;
@@ -138,26 +157,33 @@ DWORD ImageFile::Read(const std::wstring& path, bool headOnly)
     return 0;
 }
 
-ReplaceResult ReplaceImageFile(const std::wstring& path, const std::wstring& tempPath,
-                               const std::function<bool(ByteSink&)>& write)
+ReplaceResult ReplaceImageFile(const std::wstring& path, const std::function<bool(ByteSink&)>& write)
 {
     const std::wstring full = FullPathName(path);
-    const std::wstring fullTemp = FullPathName(tempPath);
-    if (full.empty() || fullTemp.empty()) return {ReplaceResult::Stage::Writing, LastErrorOr(ERROR_INVALID_NAME)};
+    if (full.empty()) return {ReplaceResult::Stage::Writing, LastErrorOr(ERROR_INVALID_NAME)};
 
+    std::wstring fullTemp;
     {
-        UniqueHandle temp(
-            CreateFileW(fullTemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueHandle temp = CreateTempBeside(full, fullTemp);
         if (!temp.IsValid()) return {ReplaceResult::Stage::Writing, LastErrorOr(ERROR_OPEN_FAILED)};
+        // Removes the temporary file on every way out of the write, an exception included.
+        struct TempRemover {
+            UniqueHandle& handle;
+            const std::wstring& name;
+            bool keep = false;
+            ~TempRemover()
+            {
+                if (keep) return;
+                handle.Reset();
+                DeleteFileW(name.c_str());
+            }
+        } remover{temp, fullTemp};
         FileSink sink(temp.Get());
         const bool written = write(sink);
         DWORD error = sink.Error();
         if (written && error == 0 && !FlushFileBuffers(temp.Get())) error = LastErrorOr(ERROR_WRITE_FAULT);
-        if (!written || error != 0) {
-            temp.Reset();
-            DeleteFileW(fullTemp.c_str());
-            return {ReplaceResult::Stage::Writing, error};
-        }
+        if (!written || error != 0) return {ReplaceResult::Stage::Writing, error};
+        remover.keep = true;
     }
 
     if (ReplaceFileW(full.c_str(), fullTemp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))

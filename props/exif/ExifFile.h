@@ -43,7 +43,7 @@ struct ReplaceResult {
     DWORD error = 0; // the system error; 0 when `write` failed on its own
 };
 
-// Writes the new file to `tempPath` through `write`, flushes it to disk, and replaces `path` with
-// it in one step. On any failure `path` is unchanged and the temporary file is gone.
-ReplaceResult ReplaceImageFile(const std::wstring& path, const std::wstring& tempPath,
-                               const std::function<bool(ByteSink&)>& write);
+// Writes the new file through `write` to a temporary file of its own beside `path` (a new name,
+// never one that exists), flushes it to disk, and replaces `path` with it in one step. On any
+// failure, an exception from `write` included, `path` is unchanged and the temporary file is gone.
+ReplaceResult ReplaceImageFile(const std::wstring& path, const std::function<bool(ByteSink&)>& write);

@@ -299,6 +299,19 @@ TEST(ExifEditor, KeepsTheOriginalAndRemovesTheNewFileWhenTheReplaceFails)
     EXPECT_EQ(FilesIn(dir), std::set<std::wstring>{L"le.jpg"});
 }
 
+TEST(ExifEditor, NeverTouchesAFileOfTheUsersWhoseNameASaveCouldHaveTakenForItsOwn)
+{
+    TempDir dir;
+    const std::wstring photo = CopyFixture(L"exif/le.jpg", dir);
+    const std::wstring mine = dir.MakeFile(L"le.jpg.new", "the user's own file");
+    const FileState before = StateOf(mine);
+    ExifEditor editor;
+    std::wstring error;
+    EXPECT_TRUE(editor.SetProps(photo, Object().Object(L"0x013B", Item(L"ASCII", L"x")).Document().View(), error));
+    EXPECT_TRUE(StateOf(mine) == before);
+    EXPECT_EQ(FilesIn(dir), (std::set<std::wstring>{L"le.jpg", L"le.jpg.new"}));
+}
+
 TEST(ExifEditor, LeavesAFileAloneWhenTheRequestChangesNothing)
 {
     TempDir dir;
