@@ -50,12 +50,12 @@
     if (job.onCancel) { job.onCancel(); }
   }
 
-  function start_() {
+  function wireCancel() {
     $('cancel').onclick = cancel;
   }
 
   V.progress = {
-    start: start_,
+    start: wireCancel,
     begin: start,
     update: update,
     end: end,

@@ -5,6 +5,7 @@
 #include "props/avi/AviStatus.h"
 #include "props/avi/InfoList.h"
 #include "props/avi/MemoryFile.h"
+#include "tests/props/avi/AviTestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -16,19 +17,6 @@
 namespace {
 
 using namespace std::string_literals;
-
-std::string Le32(uint32_t value)
-{
-    std::string out;
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<char>(value >> (8 * i)));
-    return out;
-}
-
-std::string Chunk(const std::string& id, const std::string& data)
-{
-    return id + Le32(static_cast<uint32_t>(data.size())) + data + (data.size() % 2 ? "\0"s : ""s);
-}
 
 std::string List(const std::string& type, const std::string& body)
 {

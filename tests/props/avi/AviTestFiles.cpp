@@ -10,19 +10,6 @@
 #include <set>
 #include <stdexcept>
 
-namespace {
-
-constexpr uint64_t kWholePiece = 16u << 20;
-constexpr size_t kPieceEnds = 64u << 10;
-
-uint32_t U32(const std::string& bytes, size_t at)
-{
-    uint32_t value = 0;
-    for (size_t i = 0; i < 4; ++i)
-        value |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + i])) << (8 * i);
-    return value;
-}
-
 std::string Le32(uint32_t value)
 {
     std::string out;
@@ -36,6 +23,19 @@ std::string Chunk(const std::string& id, const std::string& data)
     std::string out = id + Le32(static_cast<uint32_t>(data.size())) + data;
     if (data.size() % 2 != 0) out.push_back('\0');
     return out;
+}
+
+namespace {
+
+constexpr uint64_t kWholePiece = 16u << 20;
+constexpr size_t kPieceEnds = 64u << 10;
+
+uint32_t U32(const std::string& bytes, size_t at)
+{
+    uint32_t value = 0;
+    for (size_t i = 0; i < 4; ++i)
+        value |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + i])) << (8 * i);
+    return value;
 }
 
 // The chunks of bytes[from, to) of a file held in memory (a fixture), as (id, whole chunk).

@@ -10,6 +10,11 @@
 #include <utility>
 #include <vector>
 
+// Little-endian bytes of a 32-bit number, and a whole chunk: identifier, size, data and the pad
+// byte after odd data.
+std::string Le32(uint32_t value);
+std::string Chunk(const std::string& id, const std::string& data);
+
 uint64_t FileSize(const std::wstring& path);
 // count bytes from offset; fewer when the file ends first.
 std::string ReadRange(const std::wstring& path, uint64_t offset, size_t count);

@@ -5,6 +5,7 @@
 #include "props/exif/ExifItemText.h"
 #include "props/exif/JpegContainer.h"
 #include "props/exif/PngContainer.h"
+#include "tests/props/exif/ExifTestBytes.h"
 #include "tests/support/Fixture.h"
 
 #include <gtest/gtest.h>
@@ -16,8 +17,6 @@
 #include <vector>
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 const Latin1CodePage kLatin1;
 
@@ -32,16 +31,6 @@ Bytes Ascii(const std::string& text)
     Bytes value(text.begin(), text.end());
     value.push_back(0);
     return value;
-}
-
-Bytes Little32(std::initializer_list<uint32_t> numbers)
-{
-    Bytes out;
-    for (uint32_t number : numbers) {
-        for (int i = 0; i < 4; ++i)
-            out.push_back(static_cast<uint8_t>(number >> (8 * i)));
-    }
-    return out;
 }
 
 std::wstring Shown(const ExifImage& image, uint32_t id)

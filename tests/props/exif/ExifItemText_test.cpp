@@ -2,6 +2,7 @@
 // awkward cases: unsigned numbers shown signed, denominators of 1 and 0, empty tokens, hexadecimal
 // tokens that overflow a byte, and the identifiers that request members are named with.
 #include "props/exif/ExifItemText.h"
+#include "tests/props/exif/ExifTestBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -11,19 +12,7 @@
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
 const Latin1CodePage kLatin1;
-
-Bytes Little32(std::initializer_list<uint32_t> numbers)
-{
-    Bytes out;
-    for (uint32_t number : numbers) {
-        for (int i = 0; i < 4; ++i)
-            out.push_back(static_cast<uint8_t>(number >> (8 * i)));
-    }
-    return out;
-}
 
 Bytes Little16(std::initializer_list<uint16_t> numbers)
 {
