@@ -9,40 +9,25 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 copies=${1:-75}
-build=${BUILD:-$root/build}
-preset_prefix=${WINEPREFIX:-}
-. "$root/scripts/wine-env.sh"
-[ -n "$preset_prefix" ] && export WINEPREFIX="$preset_prefix"
+. "$root/bench/lib.sh"
 
-for tool in wine exiftool; do
-  command -v "$tool" >/dev/null || { echo "avi-bench: $tool is not installed" >&2; exit 1; }
-done
-[ -f "$build/bin/avi_bench.exe" ] || { echo "avi-bench: build $build/bin/avi_bench.exe first" >&2; exit 1; }
+need_tools avi-bench wine exiftool
+need_built avi-bench avi_bench.exe
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"; wine_stop' EXIT
-for ((i = 0; i < copies; i++)); do
-  for fixture in info.avi info-junk.avi info-pattern.avi plain.avi; do
-    cp "$root/tests/data/avi/$fixture" "$work/$i-$fixture"
-  done
-done
+make_work
+copy_fixtures avi "$work" "$copies" info.avi info-junk.avi info-pattern.avi plain.avi
 files=("$work"/*)
 count=${#files[@]}
 echo "== reading the INFO lists of $count AVI files"
 
 wine_start
-ours=$(wine "$build/bin/avi_bench.exe" "$(winepath -w "$work")" | tr -d '\r')
+ours=$(run_bench avi_bench.exe "$(winepath -w "$work")")
 echo "$ours" | grep -v '^files/s '
-ours_rate=$(echo "$ours" | sed -n 's/^files\/s //p')
+ours_rate=$(figure "$ours" files/s)
 echo "avi handler (inside the process): $ours_rate files/s"
 
-now() { date +%s.%N; }
-rate() { awk -v n="$count" -v a="$1" -v b="$2" 'BEGIN { printf "%.0f", n / (b - a) }'; }
-
 # The same items the handler reads: exiftool's RIFF group holds the INFO list.
-start=$(now)
-exiftool -j -q -RIFF:all "${files[@]}" >/dev/null
-exif_rate=$(rate "$start" "$(now)")
+exif_rate=$(timed_rate exiftool -j -q -RIFF:all "${files[@]}")
 echo "exiftool -j -RIFF:all (one process, all files): $exif_rate files/s"
 
 awk -v o="$ours_rate" -v e="$exif_rate" 'BEGIN { printf "avi handler: %.1f x exiftool\n", o / e }'

@@ -10,29 +10,15 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 copies=${1:-100}
-build=${BUILD:-$root/build}
-preset_prefix=${WINEPREFIX:-}
-. "$root/scripts/wine-env.sh"
-[ -n "$preset_prefix" ] && export WINEPREFIX="$preset_prefix"
-# Debian's olefile lives with Debian's interpreter, which another python3 on PATH may hide.
-python=python3
-[ -x /usr/bin/python3 ] && python=/usr/bin/python3
+. "$root/bench/lib.sh"
 
-for tool in wine node exiftool; do
-  command -v "$tool" >/dev/null || { echo "doc-bench: $tool is not installed" >&2; exit 1; }
-done
-"$python" -c 'import olefile' || { echo "doc-bench: python3-olefile is not installed" >&2; exit 1; }
-[ -f "$build/bin/doc_bench.exe" ] || { echo "doc-bench: build $build/bin/doc_bench.exe first" >&2; exit 1; }
+need_tools doc-bench wine node exiftool
+need_python_module doc-bench olefile python3-olefile
+need_built doc-bench doc_bench.exe
 
-work=$(mktemp -d)
-# The Wine server wine_start keeps running is stopped again, so that nothing waits on it later.
-trap 'rm -rf "$work"; wine_stop' EXIT
+make_work
 mkdir "$work/files"
-for ((i = 0; i < copies; i++)); do
-  for fixture in props.doc sets.doc installer.msi; do
-    cp "$root/tests/data/doc/$fixture" "$work/files/$i-$fixture"
-  done
-done
+copy_fixtures doc "$work/files" "$copies" props.doc sets.doc installer.msi
 files=("$work"/files/*)
 count=${#files[@]}
 # The page's catalogue, as the page sends it with "initproplist".
@@ -42,27 +28,20 @@ node -e 'var Varenko = { addCategory: function (c) { process.stdout.write(JSON.s
 echo "== reading the document properties of $count files (.doc, .msi)"
 
 wine_start
-ours=$(wine "$build/bin/doc_bench.exe" "$(winepath -w "$work/files")" "$(winepath -w "$work/list.json")" | tr -d '\r')
+ours=$(run_bench doc_bench.exe "$(winepath -w "$work/files")" "$(winepath -w "$work/list.json")")
 echo "$ours" | grep -v '^files/s '
-ours_rate=$(echo "$ours" | sed -n 's/^files\/s //p')
+ours_rate=$(figure "$ours" files/s)
 
-now() { date +%s.%N; }
-rate() { awk -v n="$count" -v a="$1" -v b="$2" 'BEGIN { printf "%.0f", n / (b - a) }'; }
-
-start=$(now)
-"$python" -c 'import sys, olefile
+ole_rate=$(timed_rate "$python" -c 'import sys, olefile
 for path in sys.argv[1:]:
     ole = olefile.OleFileIO(path)
     for stream in ("\x05SummaryInformation", "\x05DocumentSummaryInformation"):
         if ole.exists(stream):
             ole.getproperties(stream, convert_time=True)
-    ole.close()' "${files[@]}"
-ole_rate=$(rate "$start" "$(now)")
+    ole.close()' "${files[@]}")
 echo "olefile (one Python process, all files): $ole_rate files/s"
 
-start=$(now)
-exiftool -j -q "${files[@]}" >/dev/null
-exif_rate=$(rate "$start" "$(now)")
+exif_rate=$(timed_rate exiftool -j -q "${files[@]}")
 echo "exiftool -j (one process, all files): $exif_rate files/s"
 
 awk -v o="$ours_rate" -v p="$ole_rate" -v e="$exif_rate" \

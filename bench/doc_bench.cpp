@@ -3,39 +3,19 @@
 // rounds, and the first. The property list is the page's, handed over as a JSON file.
 // Run under Wine: wine build/bin/doc_bench.exe FOLDER LIST.json [ROUNDS]   (default 5 rounds);
 // bench/doc-bench.sh makes the folder and the list and compares with olefile and exiftool.
+#include "BenchSupport.h"
 #include "core/JsonWrapper.h"
 #include "core/TextConvert.h"
 #include "platform/ProcessStartup.h"
 #include "props/doc/SummaryPropsEditor.h"
 
-#include <windows.h>
-
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cwchar>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-std::vector<std::wstring> FilesIn(const std::wstring& folder)
-{
-    std::vector<std::wstring> files;
-    WIN32_FIND_DATAW entry;
-    const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return files;
-    do {
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(folder + L"\\" + entry.cFileName);
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
-    std::sort(files.begin(), files.end());
-    return files;
-}
 
 std::wstring TextOf(const std::wstring& path)
 {
@@ -55,7 +35,7 @@ int wmain(int argc, wchar_t** argv)
     }
     const ProcessStartup startup;
     const std::vector<std::wstring> files = FilesIn(argv[1]);
-    const int rounds = argc > 3 ? std::max(1, static_cast<int>(std::wcstol(argv[3], nullptr, 10))) : 5;
+    const int rounds = RoundsArg(argc, argv, 3, 5);
     if (files.empty()) {
         std::fputs("doc_bench: no files in the folder\n", stderr);
         return 2;
@@ -65,23 +45,8 @@ int wmain(int argc, wchar_t** argv)
         std::fputs("doc_bench: the list is not JSON\n", stderr);
         return 2;
     }
-    double first = 0, best = 1e300;
     long long values = 0;
-    for (int round = 0; round < rounds; ++round) {
-        values = 0;
-        const Clock::time_point start = Clock::now();
-        for (const std::wstring& file : files) {
-            JsonWrapper doc;
-            handler.GetProps(file, doc);
-            values += doc.GetCount();
-        }
-        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        if (round == 0) first = seconds;
-        best = std::min(best, seconds);
-    }
-    std::printf("document handler (SummaryPropsEditor::GetProps): %zu files, %lld values; first round %.0f files/s, "
-                "best of %d rounds %.0f files/s\n",
-                files.size(), values, files.size() / first, rounds, files.size() / best);
-    std::printf("files/s %.0f\n", files.size() / best);
+    const RoundTimes times = TimeRounds(rounds, false, [&](int) { values = ReadAll(handler, files); });
+    PrintFirstAndBest("document handler (SummaryPropsEditor::GetProps)", files.size(), values, "values", rounds, times);
     return values > 0 ? 0 : 1;
 }

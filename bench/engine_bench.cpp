@@ -3,6 +3,7 @@
 // list, and reading the times and attributes of every file with "getprops". Per-entry figures
 // that agree across the sizes show that each job grows linearly with the list.
 // Run under Wine: wine build/bin/engine_bench.exe [small [large]]   (default 5000 100000)
+#include "BenchSupport.h"
 #include "core/JsonWrapper.h"
 #include "engine/CommandEngine.h"
 #include "engine/FileCollection.h"
@@ -11,7 +12,6 @@
 
 #include <windows.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -20,12 +20,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+using Clock = BenchClock;
 
 std::wstring MakeTree(int files)
 {
@@ -72,16 +67,16 @@ void Run(int files)
     auto start = Clock::now();
     WalkFolder(root, list, true, true, false);
     const int entries = list.GetCount();
-    Report("walk folder", Seconds(start), entries);
+    Report("walk folder", SecondsSince(start), entries);
 
     start = Clock::now();
     const std::wstring printed = list.Print();
-    Report("print list", Seconds(start), entries);
+    Report("print list", SecondsSince(start), entries);
 
     start = Clock::now();
     JsonWrapper parsed;
     parsed.Parse(printed);
-    Report("parse list", Seconds(start), entries);
+    Report("parse list", SecondsSince(start), entries);
 
     start = Clock::now();
     size_t characters = 0;
@@ -89,7 +84,7 @@ void Run(int files)
         std::wstring path;
         if (item.GetText(path)) characters += path.size();
     }
-    Report("read every list entry", Seconds(start), entries);
+    Report("read every list entry", SecondsSince(start), entries);
 
     auto engine = std::make_unique<CommandEngine>();
     start = Clock::now();
@@ -105,7 +100,7 @@ void Run(int files)
         engine->RunRequest(request.Print(), answer);
         ++read;
     }
-    Report("getprops", Seconds(start), read);
+    Report("getprops", SecondsSince(start), read);
     std::printf("  (%d entries, %zu characters of paths)\n", entries, characters);
 
     RemoveTree(list, root);

@@ -14,18 +14,12 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 count=${1:-100}
 size=${2:-3000x2000}
-build=${BUILD:-$root/build}
-preset_prefix=${WINEPREFIX:-}
-. "$root/scripts/wine-env.sh"
-[ -n "$preset_prefix" ] && export WINEPREFIX="$preset_prefix"
+. "$root/bench/lib.sh"
 
-for tool in wine exiftool ffmpeg; do
-  command -v "$tool" >/dev/null || { echo "exif-bench: $tool is not installed" >&2; exit 1; }
-done
-[ -f "$build/bin/exif_bench.exe" ] || { echo "exif-bench: build $build/bin/exif_bench.exe first" >&2; exit 1; }
+need_tools exif-bench wine exiftool ffmpeg
+need_built exif-bench exif_bench.exe
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"; wine_stop' EXIT
+make_work
 mkdir "$work/photos" "$work/encoded"
 echo "== making $count JPEGs of $size"
 ffmpeg -hide_banner -loglevel error -nostdin -f lavfi -i "testsrc2=s=$size:r=1,noise=alls=20:allf=t" \
@@ -43,26 +37,20 @@ echo "   $(du -sh "$work/photos" | cut -f1) in all"
 # Nothing left to write back from making them, so that no way is timed against the disk's backlog.
 sync
 
-now() { date +%s.%N; }
-rate() { awk -v n="$count" -v a="$1" -v b="$2" 'BEGIN { printf "%.0f", n / (b - a) }'; }
-
 wine_start
-ours=$(wine "$build/bin/exif_bench.exe" "$(winepath -w "$work/photos")" | tr -d '\r')
+ours=$(run_bench exif_bench.exe "$(winepath -w "$work/photos")")
 echo "$ours" | grep -v 'files/s '
-read_rate=$(echo "$ours" | sed -n 's/^read files\/s //p')
-write_rate=$(echo "$ours" | sed -n 's/^write files\/s //p')
+read_rate=$(figure "$ours" 'read files/s')
+write_rate=$(figure "$ours" 'write files/s')
 
 # exiftool reads the same items: the EXIF block's groups, every file in one process.
 sync
 cat "$work"/photos/*.jpg >/dev/null
-start=$(now)
-exiftool -j -q -EXIF:all "$work/photos" >/dev/null
-exiftool_rate=$(rate "$start" "$(now)")
+exiftool_rate=$(timed_rate exiftool -j -q -EXIF:all "$work/photos")
 
 # Saving the image again: every JPEG decoded and encoded anew, in one process.
-start=$(now)
-ffmpeg -hide_banner -loglevel error -nostdin -i "$work/photos/%04d.jpg" -q:v 3 "$work/encoded/%04d.jpg"
-encode_rate=$(rate "$start" "$(now)")
+encode_rate=$(timed_rate ffmpeg -hide_banner -loglevel error -nostdin -i "$work/photos/%04d.jpg" -q:v 3 \
+  "$work/encoded/%04d.jpg")
 
 echo "== reads"
 echo "exif handler (inside the process):                 $read_rate files/s"

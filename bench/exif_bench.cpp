@@ -4,14 +4,10 @@
 // write changes the Artist item, so every round rewrites every file. bench/exif-bench.sh runs it
 // beside exiftool and a decode-and-re-encode of the same files.
 // Run under Wine: wine build/bin/exif_bench.exe FOLDER [ROUNDS]   (default 5 rounds)
+#include "BenchSupport.h"
 #include "props/exif/ExifEditor.h"
 
-#include <windows.h>
-
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -37,25 +33,6 @@ const wchar_t* const kPropList =
     LR"("0x0003":{"name":"GPS longitude reference","type":"ASCII"},"0x0004":{"name":"GPS longitude","type":"Rational"},)"
     LR"("0x0006":{"name":"GPS altitude","type":"Rational"},"0x5041":{"name":"Interoperability index","type":"ASCII"}})";
 
-std::vector<std::wstring> JpegFiles(const std::wstring& folder)
-{
-    std::vector<std::wstring> files;
-    WIN32_FIND_DATAW entry;
-    const HANDLE find = FindFirstFileW((folder + L"\\*.jpg").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return files;
-    do {
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(folder + L"\\" + entry.cFileName);
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-double Seconds(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -64,8 +41,8 @@ int wmain(int argc, wchar_t** argv)
         std::fprintf(stderr, "usage: exif_bench FOLDER [ROUNDS]\n");
         return 2;
     }
-    const int rounds = argc > 2 ? std::max(1, _wtoi(argv[2])) : 5;
-    const std::vector<std::wstring> files = JpegFiles(argv[1]);
+    const int rounds = RoundsArg(argc, argv, 2, 5);
+    const std::vector<std::wstring> files = FilesIn(argv[1], L"*.jpg");
     if (files.empty()) {
         std::fprintf(stderr, "exif_bench: no .jpg files in the folder\n");
         return 1;
@@ -73,34 +50,25 @@ int wmain(int argc, wchar_t** argv)
     ExifEditor editor;
     editor.SetPropList(kPropList);
 
-    double bestRead = 1e300;
     size_t items = 0;
-    for (int round = 0; round <= rounds; ++round) {
-        const auto start = std::chrono::steady_clock::now();
-        items = 0;
-        for (const std::wstring& file : files) {
-            JsonWrapper result;
-            editor.GetProps(file, result);
-            items += static_cast<size_t>(result.GetCount());
-        }
-        if (round > 0) bestRead = std::min(bestRead, Seconds(start));
-    }
+    const RoundTimes reads =
+        TimeRounds(rounds, true, [&](int) { items = static_cast<size_t>(ReadAll(editor, files)); });
 
-    double bestWrite = 1e300;
+    // Each round's request is parsed before the timing starts, as it is not part of the write.
+    std::vector<JsonWrapper> requests(static_cast<size_t>(rounds) + 1);
+    for (size_t round = 0; round < requests.size(); ++round)
+        requests[round].Parse(LR"({"0x013B":{"type":"ASCII","data":"Bench round )" + std::to_wstring(round) +
+                              LR"("}})");
     int failures = 0;
-    for (int round = 0; round <= rounds; ++round) {
-        JsonWrapper request;
-        request.Parse(LR"({"0x013B":{"type":"ASCII","data":"Bench round )" + std::to_wstring(round) + LR"("}})");
-        const auto start = std::chrono::steady_clock::now();
+    const RoundTimes writes = TimeRounds(rounds, true, [&](int round) {
         for (const std::wstring& file : files) {
             std::wstring error;
-            if (!editor.SetProps(file, request.View(), error)) ++failures;
+            if (!editor.SetProps(file, requests[static_cast<size_t>(round)].View(), error)) ++failures;
         }
-        if (round > 0) bestWrite = std::min(bestWrite, Seconds(start));
-    }
+    });
 
     std::printf("%zu files, %zu items listed per round, %d failed writes\n", files.size(), items, failures);
-    std::printf("read files/s %.0f\n", static_cast<double>(files.size()) / bestRead);
-    std::printf("write files/s %.0f\n", static_cast<double>(files.size()) / bestWrite);
+    PrintFilesPerSecond("read ", files.size(), reads.best);
+    PrintFilesPerSecond("write ", files.size(), writes.best);
     return failures == 0 ? 0 : 1;
 }

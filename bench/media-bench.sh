@@ -10,49 +10,22 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 copies=${1:-60}
-build=${BUILD:-$root/build}
-preset_prefix=${WINEPREFIX:-}
-. "$root/scripts/wine-env.sh"
-[ -n "$preset_prefix" ] && export WINEPREFIX="$preset_prefix"
-# Debian's mutagen lives with Debian's interpreter, which another python3 on PATH may hide.
-python=python3
-[ -x /usr/bin/python3 ] && python=/usr/bin/python3
+. "$root/bench/lib.sh"
 
-for tool in wine exiftool; do
-  command -v "$tool" >/dev/null || { echo "media-bench: $tool is not installed" >&2; exit 1; }
-done
-"$python" -c 'import mutagen' || { echo "media-bench: python3-mutagen is not installed" >&2; exit 1; }
-[ -f "$build/bin/media_bench.exe" ] || { echo "media-bench: build $build/bin/media_bench.exe first" >&2; exit 1; }
+need_tools media-bench wine exiftool
+need_python_module media-bench mutagen python3-mutagen
+need_built media-bench media_bench.exe
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"; wine_stop' EXIT
-for ((i = 0; i < copies; i++)); do
-  for fixture in id3v23.mp3 id3v24.mp3 tags.m4a multi.m4a tags.flac; do
-    cp "$root/tests/data/media/$fixture" "$work/$i-$fixture"
-  done
-done
+make_work
+copy_fixtures media "$work" "$copies" id3v23.mp3 id3v24.mp3 tags.m4a multi.m4a tags.flac
 files=("$work"/*)
 count=${#files[@]}
 echo "== reading the tags of $count files (MP3, M4A, FLAC)"
 
 wine_start
-ours=$(wine "$build/bin/media_bench.exe" "$(winepath -w "$work")" | tr -d '\r')
+ours=$(run_bench media_bench.exe "$(winepath -w "$work")")
 echo "$ours" | grep -v '^files/s '
-ours_rate=$(echo "$ours" | sed -n 's/^files\/s //p')
-
-now() { date +%s.%N; }
-rate() { awk -v n="$count" -v a="$1" -v b="$2" 'BEGIN { printf "%.0f", n / (b - a) }'; }
-# The best of three runs, as the handler's figure is the best of its rounds.
-best_rate() {
-  local best=0 start r
-  for _ in 1 2 3; do
-    start=$(now)
-    "$@" >/dev/null
-    r=$(rate "$start" "$(now)")
-    ((r > best)) && best=$r
-  done
-  echo "$best"
-}
+ours_rate=$(figure "$ours" files/s)
 
 exif_rate=$(best_rate exiftool -j -q "${files[@]}")
 echo "exiftool -j (one process for all files, best of 3 runs): $exif_rate files/s"
