@@ -5,6 +5,7 @@
 #include "MessageLoop.h"
 #include "UIWindow.h"
 #include "engine/AppServices.h"
+#include "platform/FileSave.h"
 #include "platform/ProcessStartup.h"
 
 #include <memory>
@@ -14,6 +15,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     SetUnhandledExceptionFilter(CrashFilter);
     {
         const ProcessStartup startup;
+        // Scratch files of saves that a killed process never ended.
+        CleanUpInterruptedSaves();
         // Heap-held: the window object carries every handler and lives until the loop has ended.
         auto window = std::make_unique<UIWindow>();
         g_module.AddWindowClass(L"AtlAxWin120");

@@ -61,6 +61,30 @@ bool DateTimeFieldsInRange(const DateTimeFields& f)
            f[4] <= 59 && f[5] >= 0 && f[5] <= 59;
 }
 
+bool DateTimeFieldsExist(const DateTimeFields& f)
+{
+    if (!DateTimeFieldsInRange(f)) return false;
+    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (f[0] % 4 == 0 && f[0] % 100 != 0) || f[0] % 400 == 0;
+    const int days = f[1] == 2 && leap ? 29 : kDays[f[1] - 1];
+    return f[2] <= days;
+}
+
+DateTimeReading ReadDateTimeText(std::wstring_view text)
+{
+    const auto fields = SplitDateTime(text);
+    if (!fields) return {std::nullopt, L"not a date-time of the form YYYY:MM:DD hh:mm:ss"};
+    if (!DateTimeFieldsInRange(*fields)) return {std::nullopt, L"a field is out of range"};
+    if (!DateTimeFieldsExist(*fields)) return {std::nullopt, L"no such day in that month"};
+    const auto value = LocalFieldsToTime(*fields);
+    if (!value) return {std::nullopt, L"outside the years 1970 to 3000"};
+    // The library moves a local time that the clock skips to another hour: that is no reading of
+    // the text either.
+    const auto back = TimeToLocalFields(*value);
+    if (!back || *back != *fields) return {std::nullopt, L"the local clock skips that time"};
+    return {value, {}};
+}
+
 std::optional<long long> LocalFieldsToTime(const DateTimeFields& f)
 {
     // Years far beyond the range would overflow the library's field arithmetic.

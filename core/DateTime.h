@@ -23,6 +23,19 @@ std::optional<DateTimeFields> SplitDateTime(std::wstring_view text);
 // whatever the month, hour 0 to 23, minute and second 0 to 59.
 bool DateTimeFieldsInRange(const DateTimeFields& fields);
 
+// Whether the fields name a real calendar date and clock time: the checks above, and a day that
+// its month has (29 February only in leap years).
+bool DateTimeFieldsExist(const DateTimeFields& fields);
+
+// A date-time text read for storing: its time value, or why it names no instant. Nothing is
+// carried into another date: a day past its month's end, a field out of range, a local time that
+// the clock skips (daylight saving) or an instant outside the range is refused.
+struct DateTimeReading {
+    std::optional<long long> value;
+    std::wstring why; // in words, empty when there is a value
+};
+DateTimeReading ReadDateTimeText(std::wstring_view text);
+
 // Local calendar fields to seconds since 1970 through the C library, which decides on daylight
 // saving and carries a day past its month's end into the next month. Nothing when the instant is
 // outside the range.

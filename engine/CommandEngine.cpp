@@ -4,6 +4,7 @@
 #include "engine/AppServices.h"
 #include "engine/FileCollection.h"
 #include "engine/FileTimes.h"
+#include "platform/FileSave.h"
 
 #include <cwchar>
 #include <optional>
@@ -104,11 +105,14 @@ void CommandEngine::SetProps(JsonView request, std::wstring& answer)
     SetPropsPause pause;
     JsonWrapper result;
     result.MakeObject();
-    const std::optional<std::wstring> fileName = NameText(request, L"filename");
+    // The name goes to the system as given: a trailing dot or space is part of it.
+    std::optional<std::wstring> fileName = NameText(request, L"filename");
+    if (fileName && !fileName->empty()) fileName = SystemPath(*fileName);
     const std::wstring category = MemberText(request, L"cat");
     const JsonView props = request.Member(L"props");
     PropertyHandler* handler = handlers_.Find(category);
     std::wstring error;
+    std::optional<std::wstring> timesNote;
     if (category != L"datetime" && category != L"attributes" && !handler) {
         // No writer for the category: nothing is done and no result reported.
     } else if (!fileName) {
@@ -126,9 +130,15 @@ void CommandEngine::SetProps(JsonView request, std::wstring& answer)
         if (keepTimes) kept.emplace(*fileName);
         const bool written = handler->SetProps(*fileName, props.Member(category), error);
         result.AddBool(L"result", written);
-        if (kept && written) kept->SetBack(error, setTimesBack_);
+        if (kept && written) timesNote = kept->SetBack(setTimesBack_);
     }
     result.AddString(L"error", error);
+    // The outcome of keeping the times has members of its own, so that it is never taken for the
+    // handler's text (the document handler may answer true with a text of the way it did not take).
+    if (timesNote) {
+        result.AddBool(L"timeskept", timesNote->empty());
+        if (!timesNote->empty()) result.AddString(L"timeserror", *timesNote);
+    }
     answer = result.Print();
 }
 
@@ -136,7 +146,7 @@ void CommandEngine::GetProps(JsonView request, std::wstring& answer)
 {
     const std::optional<std::wstring> name = NameText(request, L"name");
     if (!name) return; // nothing to report about a name the system cannot be given
-    const std::wstring& fileName = *name;
+    const std::wstring fileName = name->empty() ? *name : SystemPath(*name);
     bool allProps = false;
     request.Member(L"allprops").GetBool(allProps);
     // The size is asked for on its own, so that the answers of requests without it stay as they were.

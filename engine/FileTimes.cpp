@@ -2,6 +2,7 @@
 
 #include "core/DateTime.h"
 #include "platform/ComError.h"
+#include "platform/FileTimeText.h"
 #include "platform/UniqueHandle.h"
 
 #include <cwchar>
@@ -14,23 +15,9 @@ constexpr const wchar_t* kCreateTime = L"createtime";
 constexpr const wchar_t* kModifyTime = L"modifytime";
 constexpr const wchar_t* kAccessTime = L"accesstime";
 
-long long LocalTime(const DateTimeFields& fields)
-{
-    const auto value = LocalFieldsToTime(fields);
-    if (!value) throw ComError(E_INVALIDARG);
-    return *value;
-}
-
 // Whoever else holds the file open, for whatever access: opening for the attributes alone takes
 // no share of its data, so no holder's share mode can refuse it.
 constexpr DWORD kFullSharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-DateTimeFields LocalFields(long long value)
-{
-    const auto fields = TimeToLocalFields(value);
-    if (!fields) throw ComError(E_INVALIDARG);
-    return *fields;
-}
 
 std::wstring Format(const wchar_t* format, long long value)
 {
@@ -45,45 +32,22 @@ long long ParseDateTime(const std::wstring& text)
 {
     const auto fields = SplitDateTime(text);
     if (!fields) return 0;
-    if (!DateTimeFieldsInRange(*fields)) throw ComError(E_FAIL);
-    return LocalTime(*fields);
+    if (!DateTimeFieldsExist(*fields)) throw ComError(E_FAIL);
+    const DateTimeReading reading = ReadDateTimeText(text);
+    if (!reading.value) throw ComError(E_INVALIDARG);
+    return *reading.value;
 }
 
 FILETIME DateTimeToFileTime(const std::wstring& text)
 {
-    const DateTimeFields fields = LocalFields(ParseDateTime(text));
-    SYSTEMTIME local{};
-    local.wYear = static_cast<WORD>(fields[0]);
-    local.wMonth = static_cast<WORD>(fields[1]);
-    local.wDay = static_cast<WORD>(fields[2]);
-    local.wHour = static_cast<WORD>(fields[3]);
-    local.wMinute = static_cast<WORD>(fields[4]);
-    local.wSecond = static_cast<WORD>(fields[5]);
-    FILETIME localTime{}, utc{};
-    SystemTimeToFileTime(&local, &localTime);
-    LocalFileTimeToFileTime(&localTime, &utc);
-    return utc;
-}
-
-std::optional<std::wstring> FileTimeText(const FILETIME& utc)
-{
-    FILETIME localTime;
-    SYSTEMTIME local;
-    if (!FileTimeToLocalFileTime(&utc, &localTime) || !FileTimeToSystemTime(&localTime, &local)) return std::nullopt;
-    // Through the C runtime and back, as a typed text goes, so that a text read and written back
-    // stands for the same instant. Years it cannot hold (before 1970 UTC, after 3000) give nothing,
-    // never a made-up 1970.
-    const auto value =
-        LocalFieldsToTime({local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond});
-    if (!value) return std::nullopt;
-    const auto fields = TimeToLocalFields(*value);
-    if (!fields) return std::nullopt;
-    return FormatDateTime(*fields);
+    const auto time = TimeValueToFileTime(ParseDateTime(text));
+    if (!time) throw ComError(E_INVALIDARG);
+    return *time;
 }
 
 std::wstring FormatFileTime(const FILETIME& utc)
 {
-    auto text = FileTimeText(utc);
+    auto text = FileTimeToText(utc);
     if (!text) throw ComError(E_INVALIDARG);
     return std::move(*text);
 }
@@ -101,7 +65,7 @@ bool ReadFileTimes(const std::wstring& fileName, JsonWrapper& document)
     // A time no text can show is sent as empty text: the page marks it and never writes it back.
     for (const auto& [member, time] :
          {std::pair{kCreateTime, created}, std::pair{kModifyTime, written}, std::pair{kAccessTime, accessed}})
-        document.AddString(member, FileTimeText(time).value_or(std::wstring()));
+        document.AddString(member, FileTimeToText(time).value_or(std::wstring()));
     return true;
 }
 
@@ -122,13 +86,13 @@ BOOL WriteFileTimes(const std::wstring& fileName, JsonView props, std::wstring& 
     for (Slot& slot : slots) {
         const std::wstring text = MemberText(props, slot.member);
         if (text.empty()) continue;
-        // A text that is not a date-time at all is refused rather than read as 1970: a typing
-        // slip must not silently replace the file's real time.
-        if (!SplitDateTime(text)) {
-            error = L"invalid date-time text for " + std::wstring(slot.member) + L": " + text;
+        // A text that names no instant is refused, and so is one that would be carried into
+        // another date ("2020:02:30"): a typing slip must not silently replace the file's time.
+        std::wstring why;
+        if (!TextToFileTime(text, slot.time, why)) {
+            error = L"invalid date-time text for " + std::wstring(slot.member) + L": " + text + L" (" + why + L")";
             return FALSE;
         }
-        slot.time = DateTimeToFileTime(text);
         slot.given = true;
     }
 

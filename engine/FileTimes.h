@@ -9,17 +9,15 @@
 #include <optional>
 #include <string>
 
-// Seconds since 1970-01-01 00:00:00 UTC; 0 for a text without the date-time shape.
-// Throws ComError for a text of the right shape whose fields are out of range.
+// Seconds since 1970-01-01 00:00:00 UTC; 0 for a text without the date-time shape. Throws
+// ComError(E_FAIL) for a text of that shape that names no instant (a field out of range, a day
+// its month lacks, a time outside the range).
 long long ParseDateTime(const std::wstring& text);
 
 FILETIME DateTimeToFileTime(const std::wstring& text);
 
-// The date-time text of a UTC file time; nothing for a time outside the C runtime's range
-// (before 1970-01-01 00:00:00 UTC or after the year 3000), which no text could stand for.
-std::optional<std::wstring> FileTimeText(const FILETIME& utc);
-// The same, for callers that take a time outside the range as a failure: throws
-// ComError(E_INVALIDARG) for it.
+// The date-time text of a UTC file time; throws ComError(E_INVALIDARG) for a time outside the
+// range, which no text could stand for (FileTimeToText gives nothing for it instead).
 std::wstring FormatFileTime(const FILETIME& utc);
 
 // Adds "createtime", "modifytime" and "accesstime"; a time outside the range gives empty text, so
@@ -27,6 +25,7 @@ std::wstring FormatFileTime(const FILETIME& utc);
 // is opened for its attributes only, with full sharing, so a file that another program holds
 // open, even for writing, can be read.
 bool ReadFileTimes(const std::wstring& fileName, JsonWrapper& document);
-// Sets the times given as non-empty texts. The file is opened for its attributes only, with full
+// Sets the times given as non-empty texts; a text that names no instant refuses the whole request
+// with the reason in `error`, and nothing is set. The file is opened for its attributes only, with full
 // sharing, so the times of a read-only file, or of one open elsewhere, can be set too.
 BOOL WriteFileTimes(const std::wstring& fileName, JsonView props, std::wstring& error);

@@ -21,12 +21,10 @@ DWORD LastErrorOrFailure()
     return error != 0 ? error : ERROR_GEN_FAILURE;
 }
 
-void AddNote(std::wstring& error, const wchar_t* why, DWORD code)
+std::wstring Note(const wchar_t* why, DWORD code)
 {
-    if (!error.empty()) error += L"; ";
-    error += L"The file's times could not be kept: they could not be ";
-    error += why;
-    error += L" (error " + std::to_wstring(code) + L")";
+    return L"The file's times could not be kept: they could not be " + std::wstring(why) + L" (error " +
+           std::to_wstring(code) + L")";
 }
 
 } // namespace
@@ -46,11 +44,9 @@ KeptFileTimes::KeptFileTimes(const std::wstring& fileName) : fileName_(fileName)
         readError_ = LastErrorOrFailure();
 }
 
-void KeptFileTimes::SetBack(std::wstring& error, SetFileTimesBackFunction setBack) const
+std::wstring KeptFileTimes::SetBack(SetFileTimesBackFunction setBack) const
 {
-    if (readError_ != 0) {
-        AddNote(error, L"read before the write", readError_);
-        return;
-    }
-    if (const DWORD code = setBack(fileName_, times_)) AddNote(error, L"set back after the write", code);
+    if (readError_ != 0) return Note(L"read before the write", readError_);
+    if (const DWORD code = setBack(fileName_, times_)) return Note(L"set back after the write", code);
+    return {};
 }

@@ -22,9 +22,10 @@ public:
     // Reads the times now, before the write.
     explicit KeptFileTimes(const std::wstring& fileName);
 
-    // After a successful write: sets the times back with setBack and, when they were not kept,
-    // adds a note saying why to the answer's error text, after any text already there.
-    void SetBack(std::wstring& error, SetFileTimesBackFunction setBack = SetFileTimesBack) const;
+    // After a successful write: sets the times back with setBack. Empty text when they were kept,
+    // otherwise why not, in words; the answer carries it in a member of its own, apart from the
+    // handler's error text.
+    std::wstring SetBack(SetFileTimesBackFunction setBack = SetFileTimesBack) const;
 
 private:
     std::wstring fileName_;

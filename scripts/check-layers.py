@@ -25,7 +25,7 @@ PLATFORM_HEADERS = re.compile(r"^(windows|win\w*|ole\w*|objbase|unknwn|shl\w*|sh
 # The project libraries each layer's targets may link: exactly the allowed arrows.
 LINKS = {
     "core": set(),
-    "platform": set(),
+    "platform": {"varenko_core"},
     "props": {"varenko_core", "varenko_platform"},
     "engine": {"varenko_props", "varenko_platform"},
     "app": {"varenko_engine", "varenko_platform"},

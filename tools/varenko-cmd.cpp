@@ -8,6 +8,7 @@
 #include "core/JsonWrapper.h"
 #include "core/TextConvert.h"
 #include "platform/Bstr.h"
+#include "platform/FileSave.h"
 #include "platform/ProcessStartup.h"
 #include "platform/Variant.h"
 
@@ -94,6 +95,8 @@ int wmain()
     _setmode(_fileno(stdout), _O_BINARY);
     // The same process-wide start-up as the window's, so the engine behaves as it does there.
     const ProcessStartup startup;
+    // Scratch files of saves that a killed process never ended.
+    CleanUpInterruptedSaves();
     // The handler is large and lives for the whole run, as it does inside the window.
     auto handler = std::make_unique<UIHandler>();
     auto reader = std::make_unique<LineReader>();

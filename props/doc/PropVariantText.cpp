@@ -1,6 +1,6 @@
 #include "PropVariantText.h"
 
-#include "FileTimeText.h"
+#include "platform/FileTimeText.h"
 #include "core/TextConvert.h"
 #include "platform/Bstr.h"
 #include "platform/ComError.h"
@@ -279,9 +279,8 @@ TextConversion TextToVariant(const std::wstring& name, VARTYPE type, const std::
         break;
     }
     case VT_FILETIME: {
-        const auto time = TextToFileTime(text);
-        if (!time) return TextConversion::NotAValue;
-        out.filetime = *time;
+        std::wstring why;
+        if (!TextToFileTime(text, out.filetime, why)) return TextConversion::NotAValue;
         break;
     }
     default: return TextConversion::NoTextForm;

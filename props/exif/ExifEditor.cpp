@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -98,6 +99,7 @@ bool ExifEditor::SetProps(const std::wstring& fileName, JsonView props, std::wst
     }
 
     const ThreadAnsiCodePage codePage;
+    std::vector<ExifItem> written;
     for (const JsonView member : props) {
         bool readonly = false;
         if (member.Member(L"readonly").GetBool(readonly) && readonly) continue;
@@ -108,24 +110,51 @@ bool ExifEditor::SetProps(const std::wstring& fileName, JsonView props, std::wst
         item.id = static_cast<uint32_t>(id);
         item.type = TypeFromName(MemberText(member, L"type"));
         // Items that cannot be set (offsets, the image's own layout) stay as they are, unreported.
-        if (ParseItemValue(MemberText(member, L"data"), item.type, codePage, item.value)) image.SetItem(item);
+        if (ParseItemValue(MemberText(member, L"data"), item.type, codePage, item.value) &&
+            image.SetItem(item) == ExifStatus::Ok) {
+            const uint32_t id = item.id;
+            written.erase(
+                std::remove_if(written.begin(), written.end(), [id](const ExifItem& w) { return w.id == id; }),
+                written.end());
+            written.push_back(std::move(item));
+        }
     }
 
     if (!image.Edited()) return true; // nothing changed: the file stays as it is
     ExifStatus status = ExifStatus::Ok;
-    const ReplaceResult replaced = ReplaceImageFile(fileName, [&](ByteSink& sink) {
+    const auto write = [&](ByteSink& sink) {
         status = image.Save(sink);
         return status == ExifStatus::Ok;
-    });
-    switch (replaced.stage) {
-    case ReplaceResult::Stage::Done: return true;
-    case ReplaceResult::Stage::Writing:
-        // The save failing, or writing its bytes: the imaging API's status either way.
-        error = SaveError(replaced.error != 0 || status == ExifStatus::Ok ? kWin32Error : static_cast<int>(status));
-        return false;
-    case ReplaceResult::Stage::Replacing:
-        error = L"file replace failed, error: " + std::to_wstring(replaced.error);
-        return false;
-    }
+    };
+    // The saved file must read as an image again, with the same items, and each item that was
+    // set as it was set. (Offsets may move, so the other items' values are not compared.)
+    const auto verify = [&image, &written](const std::wstring& scratch, std::wstring& why) {
+        ImageFile saved;
+        ExifImage reread;
+        if (saved.Read(scratch, false) != 0 || !reread.Load(saved.Data(), saved.Size(), saved.Whole())) {
+            why = L"it is no longer a readable image";
+            return false;
+        }
+        std::vector<uint32_t> before = image.ItemIds(), after = reread.ItemIds();
+        std::sort(before.begin(), before.end());
+        std::sort(after.begin(), after.end());
+        if (before != after) {
+            why = L"its items differ from those meant";
+            return false;
+        }
+        for (const ExifItem& meant : written) {
+            ExifItem stored;
+            if (!reread.GetItem(meant.id, stored) || stored.type != meant.type || stored.value != meant.value) {
+                why = L"item " + ItemKey(meant.id) + L" differs";
+                return false;
+            }
+        }
+        return true;
+    };
+    std::wstring saveError;
+    if (SaveImageFile(fileName, file.Size() + 64 * 1024, write, verify, saveError)) return true;
+    // The encoder's own failure keeps the imaging API's status; the save owner says why in words.
+    error =
+        saveError.empty() ? SaveError(status == ExifStatus::Ok ? kWin32Error : static_cast<int>(status)) : saveError;
     return false;
 }

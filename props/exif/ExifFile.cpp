@@ -1,31 +1,12 @@
 #include "ExifFile.h"
 
 #include "ExifImage.h"
-#include "platform/FullPath.h"
 #include "platform/UniqueHandle.h"
 
 #include <algorithm>
 #include <cwchar>
 
 namespace {
-
-// A new file beside `full`, named after it with a marker ("a.jpg" gives "a.jpg.~1a2b3c4d.tmp"), so
-// that no file of the user's, whatever its name, is ever overwritten by a save.
-UniqueHandle CreateTempBeside(const std::wstring& full, std::wstring& name)
-{
-    unsigned marker = GetTickCount() ^ (GetCurrentProcessId() << 16);
-    for (int attempt = 0; attempt < 64; ++attempt, marker = marker * 1103515245u + 12345u) {
-        wchar_t text[16];
-        std::swprintf(text, 16, L".~%08x", marker);
-        name = full + text + L".tmp";
-        UniqueHandle file(
-            CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file.IsValid()) return file;
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return file;
-    }
-    return UniqueHandle();
-}
 
 // The first read of a head: the EXIF block of a JPEG lies in its first 64 KiB.
 constexpr size_t kFirstHead = 64 * 1024;
@@ -76,31 +57,6 @@ private:
     HANDLE file_;
     FILETIME accessed_{};
     bool kept_;
-};
-
-// Writes to a file; remembers the first system error.
-class FileSink : public ByteSink {
-public:
-    explicit FileSink(HANDLE file) : file_(file) {}
-    bool Write(const uint8_t* data, size_t size) override
-    {
-        while (size > 0 && error_ == 0) {
-            DWORD written = 0;
-            const DWORD want = static_cast<DWORD>(std::min<size_t>(size, kChunk));
-            if (!WriteFile(file_, data, want, &written, nullptr) || written == 0) {
-                error_ = LastErrorOr(ERROR_WRITE_FAULT);
-                break;
-            }
-            data += written;
-            size -= written;
-        }
-        return error_ == 0;
-    }
-    DWORD Error() const { return error_; }
-
-private:
-    HANDLE file_;
-    DWORD error_ = 0;
 };
 
 } // namespace
@@ -157,46 +113,29 @@ DWORD ImageFile::Read(const std::wstring& path, bool headOnly)
     return 0;
 }
 
-ReplaceResult ReplaceImageFile(const std::wstring& path, const std::function<bool(ByteSink&)>& write)
+bool SaveImageFile(const std::wstring& path, uint64_t expectedSize, const std::function<bool(ByteSink&)>& write,
+                   const FileSave::Verify& verify, std::wstring& error)
 {
-    const std::wstring full = FullPathName(path);
-    if (full.empty()) return {ReplaceResult::Stage::Writing, LastErrorOr(ERROR_INVALID_NAME)};
-
-    std::wstring fullTemp;
-    {
-        UniqueHandle temp = CreateTempBeside(full, fullTemp);
-        if (!temp.IsValid()) return {ReplaceResult::Stage::Writing, LastErrorOr(ERROR_OPEN_FAILED)};
-        // Removes the temporary file on every way out of the write, an exception included.
-        struct TempRemover {
-            UniqueHandle& handle;
-            const std::wstring& name;
-            bool keep = false;
-            ~TempRemover()
+    FileSave save(path);
+    if (save.Begin(FileSave::Start::Empty, expectedSize)) {
+        // The image goes out piece by piece, each piece after the last.
+        struct SaveSink : ByteSink {
+            FileSave& save;
+            uint64_t offset = 0;
+            explicit SaveSink(FileSave& s) : save(s) {}
+            bool Write(const uint8_t* data, size_t size) override
             {
-                if (keep) return;
-                handle.Reset();
-                DeleteFileW(name.c_str());
+                if (!save.WriteAt(offset, data, size)) return false;
+                offset += size;
+                return true;
             }
-        } remover{temp, fullTemp};
-        FileSink sink(temp.Get());
-        const bool written = write(sink);
-        DWORD error = sink.Error();
-        if (written && error == 0 && !FlushFileBuffers(temp.Get())) error = LastErrorOr(ERROR_WRITE_FAULT);
-        if (!written || error != 0) return {ReplaceResult::Stage::Writing, error};
-        remover.keep = true;
+        } sink(save);
+        if (!write(sink) && !save.Failed()) {
+            error.clear(); // the writer's own failure: its caller knows why
+            return false;
+        }
+        if (save.Finish(verify)) return true;
     }
-
-    if (ReplaceFileW(full.c_str(), fullTemp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
-        return {};
-    const DWORD error = LastErrorOr(ERROR_UNABLE_TO_REMOVE_REPLACED);
-    const bool movedAway = error == ERROR_UNABLE_TO_MOVE_REPLACEMENT || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;
-    if (!movedAway || GetFileAttributesW(full.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        // The original is still in its place: the new image is not needed.
-        DeleteFileW(fullTemp.c_str());
-        return {ReplaceResult::Stage::Replacing, error};
-    }
-    // The replace moved the original away before it failed: the new image takes its place, or,
-    // when even that fails, stays in the temporary file, the only copy left.
-    if (MoveFileExW(fullTemp.c_str(), full.c_str(), MOVEFILE_WRITE_THROUGH)) return {};
-    return {ReplaceResult::Stage::Replacing, error};
+    error = save.Error();
+    return false;
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The image file on disk for the EXIF handler: reading it, or only its head, and putting new
-// bytes in its place in one step through a temporary file beside it, so that a failure at any
-// point leaves the original as it was.
+// bytes in its place through the save owner, so that a failure at any point leaves the original
+// as it was.
 #include "ByteSink.h"
+#include "platform/FileSave.h"
 
 #include <windows.h>
 
@@ -37,13 +38,9 @@ private:
     bool whole_ = false;
 };
 
-struct ReplaceResult {
-    enum class Stage { Done, Writing, Replacing };
-    Stage stage = Stage::Done;
-    DWORD error = 0; // the system error; 0 when `write` failed on its own
-};
-
-// Writes the new file through `write` to a temporary file of its own beside `path` (a new name,
-// never one that exists), flushes it to disk, and replaces `path` with it in one step. On any
-// failure, an exception from `write` included, `path` is unchanged and the temporary file is gone.
-ReplaceResult ReplaceImageFile(const std::wstring& path, const std::function<bool(ByteSink&)>& write);
+// Writes the new file through `write` into a scratch file of the save owner beside `path`, lets
+// `verify` read it back, and replaces `path` with it in one step. False, with the reason in
+// `error`, when `write` fails (then `error` is empty: the caller knows why), the save owner fails
+// or the check finds the file other than written; `path` is unchanged then.
+bool SaveImageFile(const std::wstring& path, uint64_t expectedSize, const std::function<bool(ByteSink&)>& write,
+                   const FileSave::Verify& verify, std::wstring& error);

@@ -211,11 +211,12 @@ TEST_F(UIHandlerRequests, ReachTheEngineAndBringItsAnswerBack)
     EXPECT_EQ(MemberText(Parsed(get.answer), L"modifytime"), L"2020:01:31 13:45:00");
 }
 
-TEST_F(UIHandlerRequests, GetNoAnswerWhenACommandFailsDeepInside)
+TEST_F(UIHandlerRequests, GetARefusalWithAReasonForAnImpossibleDateTime)
 {
-    // A date-time field out of range throws inside the engine; Invoke must catch it.
     const InvokeOutcome outcome = InvokeText(handler, SetModifyTime(file, L"2020:13:01 00:00:00"));
     EXPECT_EQ(outcome.hr, S_OK);
-    EXPECT_FALSE(outcome.answered);
+    ASSERT_TRUE(outcome.answered);
+    EXPECT_EQ(outcome.answer, L"{\"result\":false,\"error\":\"invalid date-time text for modifytime: "
+                              L"2020:13:01 00:00:00 (a field is out of range)\"}");
     EXPECT_TRUE(DeleteFileW(file.c_str())) << "the file was left open";
 }

@@ -155,19 +155,22 @@ TEST_F(CommandEngineTest, ReportsWhyTimesCouldNotBeSet)
               L"{\"result\":false,\"error\":\"file open failed, error: 2\"}");
 }
 
-TEST_F(CommandEngineTest, ThrowsComErrorForDateTimeFieldsOutOfRangeAndLeavesTheFileClosed)
+TEST_F(CommandEngineTest, RefusesAnImpossibleDateTimeWithAReasonAndLeavesTheFileClosed)
 {
     const std::wstring file = dir.MakeFile(L"b.txt");
-    const std::wstring request = SetProps(file, L"datetime", Object().Text(L"modifytime", L"2020:13:01 00:00:00"));
-    std::wstring answer = L"untouched";
-    HRESULT thrown = S_OK;
-    try {
-        engine->RunRequest(request, answer);
-    } catch (const ComError& error) {
-        thrown = error.Code();
+    const struct {
+        const wchar_t* text;
+        const wchar_t* why;
+    } cases[] = {
+        {L"2020:13:01 00:00:00", L"a field is out of range"},
+        {L"2020:02:30 00:00:00", L"no such day in that month"},
+        {L"2020:01:01 25:00:00", L"a field is out of range"},
+    };
+    for (const auto& c : cases) {
+        const std::wstring request = SetProps(file, L"datetime", Object().Text(L"modifytime", c.text));
+        EXPECT_EQ(Answer(request), L"{\"result\":false,\"error\":\"invalid date-time text for modifytime: " +
+                                       std::wstring(c.text) + L" (" + c.why + L")\"}");
     }
-    EXPECT_EQ(thrown, E_FAIL);
-    EXPECT_EQ(answer, L"untouched");
     EXPECT_TRUE(DeleteFileW(file.c_str())) << "the file was left open";
 }
 

@@ -1,6 +1,6 @@
 // Stored document values and their texts, both ways, on values made in memory. Times are checked
 // one hour east of UTC without daylight saving (TZ=XXX-1, set by the test's registration).
-#include "props/doc/FileTimeText.h"
+#include "platform/FileTimeText.h"
 #include "props/doc/PropVariantText.h"
 #include "props/doc/VariantTypeNames.h"
 #include "tests/props/doc/PropValues.h"
@@ -69,8 +69,6 @@ TEST(VariantToText, WritesEachTypeAsThePageShowsIt)
             }),
          kPlain, L"{00020906-0000-0000-C000-000000000046}"},
         {"FILETIME as local time", [] { return TimeValue(kJune15); }, kPlain, L"2021:06:15 11:20:30"},
-        {"FILETIME before 1900 as the first instant of the range", [] { return TimeValue(0); }, kPlain,
-         L"1970:01:01 01:00:00"},
         {"EMPTY", Of(VT_EMPTY, [](PROPVARIANT&) {}), kPlain, L""},
         {"CY", Of(VT_CY, [](PROPVARIANT& v) { v.cyVal.int64 = 5; }), kPlain, L""},
         {"DATE", Of(VT_DATE, [](PROPVARIANT& v) { v.date = 1.0; }), kPlain, L""},
@@ -290,11 +288,22 @@ TEST(FileTimeValues, KeepTheirTimeToTheSecondWhenReadAndWrittenBackUnchanged)
     }
 }
 
-TEST(FileTimeText, CarriesADayPastItsMonthsEndIntoTheNextMonth)
+TEST(VariantToText, GivesNoTextForAZeroFileTimeWhichMeansNever)
 {
-    const auto time = TextToFileTime(L"2021:02:31 10:00:00");
-    ASSERT_TRUE(time.has_value());
-    EXPECT_EQ(FileTimeToText(*time), L"2021:03:03 10:00:00");
+    // "Last printed" of a document never printed: no made-up 1970.
+    EXPECT_FALSE(VariantToText(TimeValue(0).Get(), kPlain).has_value());
+}
+
+TEST(TextToVariant, RefusesATimeThatWouldBeCarriedIntoAnotherDate)
+{
+    for (const wchar_t* text : {L"2021:02:31 10:00:00", L"2021:02:29 10:00:00", L"2020:13:01 00:00:00",
+                                L"2020:01:01 25:00:00", L"1969:12:31 00:00:00"}) {
+        PropVariant written;
+        EXPECT_EQ(TextToVariant(L"Printed", VT_FILETIME, text, written), TextConversion::NotAValue)
+            << Utf16ToUtf8(text);
+    }
+    PropVariant leapDay;
+    EXPECT_EQ(TextToVariant(L"Printed", VT_FILETIME, L"2020:02:29 10:00:00", leapDay), TextConversion::Converted);
 }
 
 TEST(VariantTypeNames, MapEachNameToItsTypeAndBackExactly)

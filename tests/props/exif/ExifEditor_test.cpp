@@ -285,7 +285,7 @@ TEST(ExifEditor, RefusesAnEmptyRequestAndImagesItCannotWriteWithCode1AndTouchesN
     }
 }
 
-TEST(ExifEditor, KeepsTheOriginalAndRemovesTheNewFileWhenTheReplaceFails)
+TEST(ExifEditor, RefusesAReadOnlyFileWithAReasonAndLeavesNothingBeside)
 {
     TempDir dir;
     const std::wstring photo = CopyFixture(L"exif/le.jpg", dir);
@@ -294,7 +294,7 @@ TEST(ExifEditor, KeepsTheOriginalAndRemovesTheNewFileWhenTheReplaceFails)
     ExifEditor editor;
     std::wstring error;
     EXPECT_FALSE(editor.SetProps(photo, Object().Object(L"0x013B", Item(L"ASCII", L"x")).Document().View(), error));
-    EXPECT_EQ(error, L"file replace failed, error: 5");
+    EXPECT_EQ(error, L"The file is read-only");
     EXPECT_TRUE(StateOf(photo) == before);
     EXPECT_EQ(FilesIn(dir), std::set<std::wstring>{L"le.jpg"});
 }

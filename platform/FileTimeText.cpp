@@ -2,31 +2,24 @@
 
 #include "core/DateTime.h"
 
-namespace docprops {
-
 std::optional<std::wstring> FileTimeToText(const FILETIME& utc)
 {
     FILETIME localTime;
     SYSTEMTIME local;
     if (!FileTimeToLocalFileTime(&utc, &localTime) || !FileTimeToSystemTime(&localTime, &local)) return std::nullopt;
-    std::optional<long long> value = 0;
-    if (local.wYear >= 1900)
-        value = LocalFieldsToTime({local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond});
+    // Through the C runtime and back, as a typed text goes, so that a text read and written back
+    // stands for the same instant.
+    const auto value =
+        LocalFieldsToTime({local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond});
     if (!value) return std::nullopt;
     const auto fields = TimeToLocalFields(*value);
     if (!fields) return std::nullopt;
     return FormatDateTime(*fields);
 }
 
-std::optional<FILETIME> TextToFileTime(const std::wstring& text)
+std::optional<FILETIME> TimeValueToFileTime(long long value)
 {
-    const auto parsed = SplitDateTime(text);
-    if (!parsed || !DateTimeFieldsInRange(*parsed)) return std::nullopt;
-    const auto value = LocalFieldsToTime(*parsed);
-    if (!value) return std::nullopt;
-    // The fields again from the time value: the library carries a day past its month's end into
-    // the next month.
-    const auto fields = TimeToLocalFields(*value);
+    const auto fields = TimeToLocalFields(value);
     if (!fields) return std::nullopt;
     SYSTEMTIME local{};
     local.wYear = static_cast<WORD>((*fields)[0]);
@@ -40,4 +33,18 @@ std::optional<FILETIME> TextToFileTime(const std::wstring& text)
     return utc;
 }
 
-} // namespace docprops
+bool TextToFileTime(const std::wstring& text, FILETIME& utc, std::wstring& why)
+{
+    const DateTimeReading reading = ReadDateTimeText(text);
+    if (!reading.value) {
+        why = reading.why;
+        return false;
+    }
+    const auto time = TimeValueToFileTime(*reading.value);
+    if (!time) {
+        why = L"outside the years 1970 to 3000";
+        return false;
+    }
+    utc = *time;
+    return true;
+}
