@@ -12,6 +12,7 @@
 #include "PropVariantText.h"
 #include "VariantTypeNames.h"
 #include "platform/ComPtr.h"
+#include "platform/FileSave.h"
 #include "platform/PropVariant.h"
 
 #include <shlobj.h>
@@ -158,6 +159,20 @@ private:
     std::vector<OpenSet> opened_;
 };
 
+// The shell parses names of its own form: a \\?\ path goes to it without the prefix where the
+// plain form names the same file (no part ends in a dot or space, and it is short enough).
+std::wstring ShellParsingName(const std::wstring& path)
+{
+    if (path.compare(0, 4, L"\\\\?\\") != 0) return path;
+    std::wstring plain = path.compare(4, 4, L"UNC\\") == 0 ? L"\\\\" + path.substr(8) : path.substr(4);
+    if (plain.size() >= MAX_PATH) return path;
+    for (size_t i = 0; i < plain.size(); ++i) {
+        const bool partEnds = i + 1 == plain.size() || plain[i + 1] == L'\\';
+        if (partEnds && (plain[i] == L'.' || plain[i] == L' ')) return path;
+    }
+    return plain;
+}
+
 // The entries of the page's list; none when the list is not an object.
 std::vector<JsonView> ListEntries(const JsonWrapper& list)
 {
@@ -249,7 +264,7 @@ bool SummaryPropsEditor::MatchListEntry(const PROPERTYKEY& key, JsonWrapper& ite
 HRESULT SummaryPropsEditor::OpenPropertyStore(const std::wstring& fileName, IPropertyStore** store) const
 {
     ComPtr<IShellItem2> item;
-    const HRESULT hr = createItem_(fileName.c_str(), nullptr, IID_IShellItem2, item.PutVoid());
+    const HRESULT hr = createItem_(ShellParsingName(fileName).c_str(), nullptr, IID_IShellItem2, item.PutVoid());
     if (FAILED(hr)) return hr;
     if (!item) return E_NOINTERFACE;
     // Read-write for reading too, so that a file whose store cannot be written is read through
@@ -341,35 +356,88 @@ bool SummaryPropsEditor::WriteToPropertyStore(const std::wstring& fileName, cons
 bool SummaryPropsEditor::WriteToStorage(const std::wstring& fileName, const std::vector<Write>& writes,
                                         std::wstring& error) const
 {
-    PropertySetFile file;
-    HRESULT hr = file.Open(fileName, true);
-    if (hr != S_OK) {
-        if (FAILED(hr)) error = StorageFailure(hr);
-        return false;
+    // A file without property sets is refused before anything is copied.
+    {
+        PropertySetFile probe;
+        const HRESULT hr = probe.Open(fileName, false);
+        if (hr != S_OK) {
+            if (FAILED(hr)) error = StorageFailure(hr);
+            return false;
+        }
     }
     if (writes.empty()) return true;
-    for (const Write& write : writes) {
-        IPropertyStorage* set = file.Set(write.fmtid, hr);
-        if (set) {
-            PROPSPEC spec{};
-            spec.ulKind = PRSPEC_PROPID;
-            spec.propid = write.pid;
+
+    // The sets are written into a copy beside the file, which replaces it only once it reads back
+    // as written: a full disk, or storage code that gives up half way, leaves the original whole.
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    const uint64_t size = GetFileAttributesExW(fileName.c_str(), GetFileExInfoStandard, &data)
+                              ? (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow
+                              : 0;
+    FileSave save(fileName);
+    // Room for the sets to grow by a few sectors of the compound file.
+    if (!save.Begin(FileSave::Start::CopyOfOriginal, size + 256 * 1024)) {
+        error = save.Error();
+        return false;
+    }
+    save.CloseScratch();
+    std::vector<PROPVARIANT> stored;
+    {
+        PropertySetFile file;
+        HRESULT hr = file.Open(save.ScratchPath(), true);
+        if (hr != S_OK) {
+            error = StorageFailure(FAILED(hr) ? hr : E_FAIL);
+            return false;
+        }
+        for (const Write& write : writes) {
+            IPropertyStorage* set = file.Set(write.fmtid, hr);
             // The summary set keeps the editing time as a FILETIME (the shell's store takes it as a
             // number and converts it itself); both hold the same 100-nanosecond count.
             PROPVARIANT value = write.value.Get();
             if (value.vt == VT_UI8 && write.pid == kEditTimeId && IsEqualGUID(write.fmtid, kSummaryInformation))
                 value.vt = VT_FILETIME;
-            hr = set->WriteMultiple(1, &spec, &value, PID_FIRST_USABLE);
+            stored.push_back(value);
+            if (set) {
+                PROPSPEC spec{};
+                spec.ulKind = PRSPEC_PROPID;
+                spec.propid = write.pid;
+                hr = set->WriteMultiple(1, &spec, &value, PID_FIRST_USABLE);
+            }
+            // Nothing is committed: the copy is dropped and the file stays as it was.
+            if (hr != S_OK) {
+                error = StorageFailure(hr);
+                return false;
+            }
         }
-        // Nothing is committed: the file stays as it was.
-        if (hr != S_OK) {
+        hr = file.Commit();
+        if (FAILED(hr)) {
             error = StorageFailure(hr);
             return false;
         }
     }
-    hr = file.Commit();
-    if (FAILED(hr)) {
-        error = StorageFailure(hr);
+    const auto verify = [&](const std::wstring& scratch, std::wstring& why) {
+        PropertySetFile file;
+        if (file.Open(scratch, false) != S_OK) {
+            why = L"its property sets cannot be opened";
+            return false;
+        }
+        for (size_t i = 0; i < writes.size(); ++i) {
+            const PROPERTYKEY key{writes[i].fmtid, writes[i].pid};
+            HRESULT status;
+            IPropertyStorage* set = file.Set(key.fmtid, status);
+            PROPSPEC spec{};
+            spec.ulKind = PRSPEC_PROPID;
+            spec.propid = key.pid;
+            PropVariant value;
+            if (!set || set->ReadMultiple(1, &spec, value.Put()) != S_OK || value.Get().vt != stored[i].vt ||
+                VariantToText(value.Get(), key) != VariantToText(stored[i], key)) {
+                why = L"property " + PidText(key.pid) + L" of " + FmtidText(key.fmtid) + L" differs";
+                return false;
+            }
+        }
+        return true;
+    };
+    if (!save.Finish(verify)) {
+        error = save.Error();
         return false;
     }
     return true;

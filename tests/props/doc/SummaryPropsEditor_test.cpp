@@ -3,6 +3,7 @@
 // and wixl, and every write is checked with olefile. Times are checked one hour east of UTC without
 // daylight saving (TZ=XXX-1, set by the test's registration).
 #include "props/doc/SummaryPropsEditor.h"
+#include "platform/FileSave.h"
 #include "props/doc/PropVariantText.h"
 #include "tests/props/doc/FakeShell.h"
 #include "tests/props/doc/PropValues.h"
@@ -652,6 +653,47 @@ TEST_F(StorageWay, LeavesFilesItCannotWriteAsTheyAre)
     }
     EXPECT_EQ(ReadAll(text), "plain text");
     EXPECT_EQ(GetFileAttributesW((dir.Path() + L"\\missing.doc").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(StorageWay, RefusesAReadOnlyFileAndKeepsAHiddenFilesAttributes)
+{
+    const std::wstring readOnly = CopyFixture(L"doc/props.doc", dir, L"ro.doc");
+    ASSERT_TRUE(SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::string bytes = ReadAll(readOnly);
+    std::wstring error;
+    EXPECT_FALSE(Write(editor, readOnly, Object().Object(L"Title", TitleItem(L"x")), error));
+    EXPECT_EQ(error, L"The file is read-only");
+    EXPECT_TRUE(ReadAll(readOnly) == bytes);
+    SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    const std::wstring hidden = CopyFixture(L"doc/props.doc", dir, L"hidden.doc");
+    OLE_DUMP_OR_SKIP(before, hidden);
+    ASSERT_TRUE(SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    const DWORD attributes = GetFileAttributesW(hidden.c_str());
+    ASSERT_TRUE(Write(editor, hidden, Object().Object(L"Title", TitleItem(L"Hidden")), error)) << Utf16ToUtf8(error);
+    EXPECT_EQ(GetFileAttributesW(hidden.c_str()), attributes);
+    ExpectOnlyChanged(before, OleDump(hidden), {{kSum, L"title", L"Hidden"}});
+}
+
+TEST_F(StorageWay, LeavesTheFileByteForByteWhenTheDiskFillsDuringTheSave)
+{
+    const std::wstring path = CopyFixture(L"doc/props.doc", dir);
+    const std::string bytes = ReadAll(path);
+    struct ClearBudget {
+        ~ClearBudget() { FileSave::SetWriteBudgetForTests(std::nullopt); }
+    } clear;
+    for (uint64_t budget = 0; budget < bytes.size(); budget += bytes.size() / 7 + 1) {
+        SCOPED_TRACE(testing::Message() << "budget " << budget);
+        FileSave::SetWriteBudgetForTests(budget);
+        std::wstring error;
+        EXPECT_FALSE(Write(editor, path, Object().Object(L"Title", TitleItem(L"x")), error));
+        EXPECT_EQ(error, L"There is not enough space on the disk (112)");
+        EXPECT_TRUE(ReadAll(path) == bytes);
+        WIN32_FIND_DATAW found{};
+        const HANDLE search = FindFirstFileW((dir.Path() + L"\\~vk*").c_str(), &found);
+        EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "a scratch file stayed behind";
+        if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    }
 }
 
 } // namespace
