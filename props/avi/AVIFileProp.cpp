@@ -4,7 +4,9 @@
 #include "props/avi/AviRiffFile.h"
 #include "props/avi/AviStatus.h"
 #include "props/avi/InfoList.h"
+#include "props/avi/UndoableFile.h"
 #include "props/avi/WindowsFile.h"
+#include "platform/FileSave.h"
 
 #include <cstdio>
 #include <set>
@@ -17,8 +19,14 @@ std::wstring Failure(int32_t status)
     wchar_t text[64];
     std::swprintf(text, sizeof text / sizeof text[0], L"set avi property failed, hr=0x%08X",
                   static_cast<unsigned>(status));
+    // A system error also in words.
+    if (HRESULT_FACILITY(status) == FACILITY_WIN32)
+        return std::wstring(text) + L" (" + SystemErrorText(HRESULT_CODE(status)) + L")";
     return text;
 }
+
+// Room for a new list at the end of the file, and a margin.
+constexpr uint64_t kSpareRoom = 1u << 20;
 
 // Identifiers compared as the property list compares member names: ASCII letters in either case.
 std::string Folded(std::string id)
@@ -75,8 +83,15 @@ bool AVIFileProp::SetProps(const std::wstring& fileName, JsonView props, std::ws
         list.items.push_back({id, Utf16ToUtf8(text), {}});
     }
 
-    WindowsFile file;
-    int32_t status = file.Open(fileName, true);
+    // Checked here: Wine runs as root, so the system would let the write through.
+    const DWORD attributes = GetFileAttributesW(fileName.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        error = L"The file is read-only";
+        return false;
+    }
+    WindowsFile windowsFile;
+    int32_t status = windowsFile.Open(fileName, true);
+    UndoableFile file(windowsFile);
     AviRiffFile avi(file);
     if (!AviStatus::Failed(status)) status = avi.Open(AviRiffFile::Mode::Write);
     std::vector<uint8_t> content;
@@ -94,7 +109,20 @@ bool AVIFileProp::SetProps(const std::wstring& fileName, JsonView props, std::ws
         content.clear();
         if (!list.items.empty() && !list.Build(content)) status = AviStatus::BadSize;
     }
-    if (!AviStatus::Failed(status)) status = avi.StoreInfoList(content);
+    if (!AviStatus::Failed(status)) {
+        // The list may go at the end of the file: it must fit there.
+        const size_t slash = fileName.find_last_of(L"\\/");
+        const std::wstring folder = slash == std::wstring::npos ? std::wstring(L".\\") : fileName.substr(0, slash + 1);
+        ULARGE_INTEGER freeBytes{};
+        if (GetDiskFreeSpaceExW(folder.c_str(), &freeBytes, nullptr, nullptr) &&
+            freeBytes.QuadPart < content.size() + kSpareRoom) {
+            error = SystemErrorText(ERROR_DISK_FULL);
+            return false;
+        }
+        status = avi.StoreInfoList(content);
+        // Half a store is worse than none: the file goes back to what it was.
+        if (AviStatus::Failed(status)) file.Undo();
+    }
     if (AviStatus::Failed(status)) {
         error = Failure(status);
         return false;

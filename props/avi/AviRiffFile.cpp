@@ -246,6 +246,8 @@ int32_t AviRiffFile::StoreInfoList(const std::vector<uint8_t>& content)
         if (newSize - kHeaderSize > kMaxChunkSize) return AviStatus::Unsupported;
         if (newSize > fileSize_) status = file_.SetSize(newSize);
         if (!AviStatus::Failed(status)) status = file_.WriteAt(endAt, list.data(), list.size());
+        // The list is on the disk before the size that takes it into the RIFF says so.
+        if (!AviStatus::Failed(status)) status = file_.Flush();
         if (!AviStatus::Failed(status)) status = WriteRiffSize(newSize);
         if (!AviStatus::Failed(status) && newSize < fileSize_) status = file_.SetSize(newSize);
     } else if (target != nullptr) {

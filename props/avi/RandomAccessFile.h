@@ -18,4 +18,6 @@ public:
     virtual int32_t Size(uint64_t& size) = 0;
     // Cuts the file or lengthens it with zero bytes.
     virtual int32_t SetSize(uint64_t size) = 0;
+    // Puts what was written on the disk; nothing to do for memory.
+    virtual int32_t Flush() { return 0; }
 };

@@ -1,6 +1,7 @@
 #include "WindowsFile.h"
 
 #include "platform/ComError.h"
+#include "platform/FileSave.h"
 #include "props/avi/AviStatus.h"
 
 #include <algorithm>
@@ -52,8 +53,15 @@ int32_t WindowsFile::WriteAt(uint64_t offset, const uint8_t* data, size_t count)
         OVERLAPPED overlapped = At(offset);
         DWORD written = 0;
         const DWORD piece = static_cast<DWORD>(std::min(count, kMaxPiece));
+        // The test budget stands for a disk that fills: only bytes past the end take new room.
+        LARGE_INTEGER size{};
+        if (GetFileSizeEx(handle_.Get(), &size) && offset + piece > static_cast<uint64_t>(size.QuadPart) &&
+            !FileSave::WriteBudgetAllows(
+                static_cast<size_t>(offset + piece - std::max<uint64_t>(offset, size.QuadPart))))
+            return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
         if (!WriteFile(handle_.Get(), data, piece, &written, &overlapped)) return HResultFromLastError();
-        if (written == 0) return AviStatus::FileWrite;
+        // A short write is a full disk.
+        if (written != piece) return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
         offset += written;
         data += written;
         count -= written;
@@ -75,4 +83,9 @@ int32_t WindowsFile::SetSize(uint64_t size)
     position.QuadPart = static_cast<LONGLONG>(size);
     if (!SetFilePointerEx(handle_.Get(), position, nullptr, FILE_BEGIN)) return HResultFromLastError();
     return HResultFromBool(SetEndOfFile(handle_.Get()));
+}
+
+int32_t WindowsFile::Flush()
+{
+    return HResultFromBool(FlushFileBuffers(handle_.Get()));
 }

@@ -15,6 +15,7 @@ public:
     int32_t WriteAt(uint64_t offset, const uint8_t* data, size_t count) override;
     int32_t Size(uint64_t& size) override;
     int32_t SetSize(uint64_t size) override;
+    int32_t Flush() override;
 
 private:
     UniqueHandle handle_;

@@ -3,6 +3,7 @@
 // ours: ffprobe still decodes every frame, exiftool reads exactly the items written, and nothing
 // but the INFO list, JUNK and the RIFF size changed.
 #include "props/avi/AVIFileProp.h"
+#include "platform/FileSave.h"
 #include "tests/props/avi/AviTestFiles.h"
 #include "tests/support/Requests.h"
 
@@ -314,7 +315,7 @@ TEST_P(RefusingAWrite, LeavesTheFileAsItWasAndSaysWhy)
 
 const RefusedCase kRefusedCases[] = {
     {"file_that_does_not_exist", nullptr, LR"({"avi":{"INAM":{"data":"x"}}})",
-     L"set avi property failed, hr=0x80070002"},
+     L"set avi property failed, hr=0x80070002 (The system cannot find the file specified (2))"},
     {"file_that_is_no_avi", L"exif/le.jpg", LR"({"avi":{"INAM":{"data":"x"}}})",
      L"set avi property failed, hr=0x80044066"},
     {"identifier_of_five_letters", L"avi/info.avi", LR"({"avi":{"INAM":{"data":"x"},"TITLE":{"data":"y"}}})",
@@ -327,6 +328,49 @@ const RefusedCase kRefusedCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Requests, RefusingAWrite, ::testing::ValuesIn(kRefusedCases),
                          [](const ::testing::TestParamInfo<RefusedCase>& info) { return info.param.name; });
+
+TEST_F(AviHandler, RefusesAReadOnlyFileAndLeavesItAsItWas)
+{
+    const std::wstring path = CopyFixture(L"avi/info-junk.avi", dir);
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::string bytes = ReadAll(path);
+    std::wstring error;
+    EXPECT_FALSE(Write(path, Items(kShortList), error));
+    EXPECT_EQ(error, L"The file is read-only");
+    EXPECT_TRUE(ReadAll(path) == bytes);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// A store that the disk cannot take, at any byte of its growth, puts back every byte it changed and
+// the old length: no reader ever sees half a list.
+TEST_F(AviHandler, PutsTheFileBackByteForByteWhenAWriteFailsAtAnyPoint)
+{
+    struct ClearBudget {
+        ~ClearBudget() { FileSave::SetWriteBudgetForTests(std::nullopt); }
+    } clear;
+    const struct {
+        const wchar_t* fixture;
+        InfoItems items;
+    } cases[] = {
+        {L"avi/info.avi", kLongList},   // at the end of the file
+        {L"avi/plain.avi", kShortList}, // a new list at the end
+    };
+    for (const auto& c : cases) {
+        const std::wstring path = CopyFixture(c.fixture, dir, L"budget.avi");
+        const std::string bytes = ReadAll(path);
+        for (uint64_t budget = 0; budget < 2048; budget += 7) {
+            SCOPED_TRACE(testing::Message() << Utf16ToUtf8(c.fixture) << ", budget " << budget);
+            FileSave::SetWriteBudgetForTests(budget);
+            std::wstring error;
+            const bool written = Write(path, Items(c.items), error);
+            FileSave::SetWriteBudgetForTests(std::nullopt);
+            if (written) break; // the whole store fitted in the budget
+            EXPECT_NE(error.find(L"(There is not enough space on the disk (112))"), std::wstring::npos)
+                << Utf16ToUtf8(error);
+            ASSERT_TRUE(ReadAll(path) == bytes) << "the file changed";
+        }
+    }
+}
 
 TEST_F(AviHandler, RefusesToWriteAFileCutShortAndLeavesItAsItWas)
 {

@@ -5,6 +5,7 @@
 #include "props/avi/AviStatus.h"
 #include "props/avi/InfoList.h"
 #include "props/avi/MemoryFile.h"
+#include "props/avi/UndoableFile.h"
 #include "tests/props/avi/AviTestFiles.h"
 
 #include <gtest/gtest.h>
@@ -164,6 +165,46 @@ const StoreCase kStoreCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Arrangements, StoringAnInfoList, ::testing::ValuesIn(kStoreCases),
                          [](const ::testing::TestParamInfo<StoreCase>& info) { return info.param.name; });
+
+// A file whose every change after the first `allowed` ones fails, as a failing device would.
+class FailingFile : public MemoryFile {
+public:
+    FailingFile(std::vector<uint8_t> bytes, int allowed) : MemoryFile(std::move(bytes)), allowed_(allowed) {}
+    int32_t WriteAt(uint64_t offset, const uint8_t* data, size_t count) override
+    {
+        if (failing_ && allowed_-- <= 0) return AviStatus::FileWrite;
+        return MemoryFile::WriteAt(offset, data, count);
+    }
+    int32_t SetSize(uint64_t size) override
+    {
+        if (failing_ && allowed_-- <= 0) return AviStatus::FileWrite;
+        return MemoryFile::SetSize(size);
+    }
+    void Heal() { failing_ = false; }
+
+private:
+    int allowed_;
+    bool failing_ = true;
+};
+
+TEST_P(StoringAnInfoList, PutsEveryByteBackWhenAChangeFailsHalfWay)
+{
+    const StoreCase& c = GetParam();
+    const std::vector<uint8_t> original = Bytes(Riff("AVI ", c.body) + c.after);
+    const std::vector<uint8_t> content = c.newSize ? Bytes(InfoContent(c.newSize, 'n')) : std::vector<uint8_t>{};
+    for (int allowed = 0;; ++allowed) {
+        SCOPED_TRACE(testing::Message() << allowed << " changes allowed");
+        FailingFile failing(original, allowed);
+        UndoableFile file(failing);
+        AviRiffFile avi(file);
+        ASSERT_EQ(avi.Open(AviRiffFile::Mode::Write), AviStatus::Ok);
+        if (!AviStatus::Failed(avi.StoreInfoList(content))) break;
+        failing.Heal(); // the device works again for the undo
+        EXPECT_EQ(file.Undo(), AviStatus::Ok);
+        ASSERT_EQ(failing.Bytes(), original);
+        ASSERT_LT(allowed, 1000);
+    }
+}
 
 struct RefusedCase {
     const char* name;
