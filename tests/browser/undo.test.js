@@ -7,29 +7,22 @@ const test = require('node:test');
 const assert = require('node:assert');
 const fs = require('node:fs');
 const path = require('node:path');
-const vm = require('node:vm');
 const { execFileSync, spawnSync } = require('node:child_process');
 const {
   skip, SAVE_TIMEOUT, useBrowser, winPath, utc, makeFolder, snapshot, assertOnlyChanged, openPage, rowSelector,
   addFiles, selectAll, expectField, attributeBox, editField, save, failures, setpropsSince, tempFolder, hasTool,
 } = require('./support/page');
+const { loadPageFiles } = require('./support/node');
 
 const root = path.resolve(__dirname, '..', '..');
-const ui = path.join(root, 'ui');
 
 // ---- the requests of an undo ------------------------------------------------------------------
 
 // The page's namespace with its categories and the undo, loaded without a page: none of them
 // touches the document until it is started.
 function loadPage() {
-  const context = { window: {}, document: {} };
-  vm.createContext(context);
-  for (const name of ['base.js', 'categories/file.js', 'categories/doc.js', 'categories/exif.js', 'categories/media.js',
-    'categories/avi.js', 'undo.js']) {
-    const file = path.join(ui, name);
-    vm.runInContext(fs.readFileSync(file, 'utf8'), context, { filename: file });
-  }
-  return context.Varenko;
+  return loadPageFiles(['base.js', 'datetime.js', 'categories/file.js', 'categories/doc.js', 'categories/exif.js',
+    'categories/media.js', 'categories/avi.js', 'undo.js']);
 }
 const V = loadPage();
 
