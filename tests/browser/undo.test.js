@@ -10,7 +10,7 @@ const path = require('node:path');
 const { execFileSync, spawnSync } = require('node:child_process');
 const {
   skip, SAVE_TIMEOUT, useBrowser, winPath, utc, makeFolder, snapshot, assertOnlyChanged, openPage, rowSelector,
-  addFiles, selectAll, expectField, attributeBox, editField, save, failures, setpropsSince, tempFolder, hasTool,
+  addFiles, selectAll, expectField, attributeBox, propField, editField, save, failures, setpropsSince, tempFolder, hasTool,
 } = require('./support/page');
 const { loadPageFiles } = require('./support/node');
 
@@ -197,7 +197,7 @@ async function select(page, linuxPaths, tab) {
   if (tab) await page.click(`#tabs .tab[data-cat="${tab}"]`);
 }
 
-const field = (tab, key) => `#props-body .page[data-page="${tab}"] .field:has(> label[title=${JSON.stringify(key)}]) > input.prop`;
+const field = propField;
 
 async function addProperty(page, tab, key, text) {
   await page.selectOption(`#props-body .page[data-page="${tab}"] select.add-property`, key);
@@ -433,7 +433,8 @@ async function keepTimesSteps(t, page, commands, paths) {
       const request = JSON.parse(text);
       if (request.cmd !== 'setprops' || !request.keeptimes) return answer;
       const parsed = JSON.parse(answer);
-      parsed.error = "The file's times could not be kept: they could not be set back after the write (error 5)";
+      parsed.timeskept = false;
+      parsed.timeserror = 'They could not be set back after the write (error 5)';
       return JSON.stringify(parsed);
     };
   });
