@@ -81,6 +81,13 @@
     return null;
   }
 
+  // Whether the local clock skips the fields' time (daylight saving begins): no instant has it.
+  function skipped(f) {
+    var back = localFields(instant(f));
+    return back.year !== f.year || back.month !== f.month || back.day !== f.day || back.hour !== f.hour ||
+      back.minute !== f.minute || back.second !== f.second;
+  }
+
   // Reads a text: { fields, text } with the fields and the 19-character text, or { error } with
   // the reason it cannot be saved, in words, and for a real date out of range also { problem },
   // as rangeProblem says it.
@@ -101,6 +108,10 @@
     if (problem) {
       return { error: 'The time lies ' + problem + (problem.charAt(0) === 'b' ? ', the earliest' : ', the latest') +
         ' that can be saved.', problem: problem };
+    }
+    if (skipped(f)) {
+      return { error: 'There is no ' + two(f.hour) + ':' + two(f.minute) + ':' + two(f.second) + ' on ' +
+        format(f).substring(0, 10) + ' here: the clock skips that time for daylight saving.' };
     }
     return { fields: f, text: format(f) };
   }
@@ -136,6 +147,7 @@
     format: format,
     daysInMonth: daysInMonth,
     rangeProblem: rangeProblem,
+    skipped: skipped,
     firstText: firstText,
     lastText: lastText,
     wallSeconds: wallSeconds,

@@ -32,7 +32,11 @@
     // A shift far past the range leaves even Date's range, and its fields are no numbers.
     var problem = isNaN(moved.year) ? (seconds < 0 ? 'before ' + datetime.firstText() : 'after ' + datetime.lastText()) :
       datetime.rangeProblem(moved);
-    return problem ? { error: 'would lie ' + problem } : { text: datetime.format(moved) };
+    if (problem) { return { error: 'would lie ' + problem }; }
+    if (datetime.skipped(moved)) {
+      return { error: 'would fall in the hour the clock skips for daylight saving', skipped: true };
+    }
+    return { text: datetime.format(moved) };
   }
 
   // The shift the dialog's fields add up to: { seconds } or { error }. An empty field is 0; each
@@ -123,8 +127,8 @@
         }
         var moved = shift(old, options.seconds);
         if (moved.error) {
-          return skip('New time out of range', 'The shifted ' + labelOf(key) + ' time ' + moved.error +
-            ', which a file time cannot hold');
+          return skip(moved.skipped ? 'New time skipped by the clock' : 'New time out of range', 'The shifted ' +
+            labelOf(key) + ' time ' + moved.error + ', which a file time cannot hold');
         }
         next = moved.text;
       }

@@ -3,20 +3,9 @@
 'use strict';
 const test = require('node:test');
 const assert = require('node:assert');
-const { loadPageFiles } = require('./support/node');
+const { loadPageFiles, inZone } = require('./support/node');
 
 const { datetime } = loadPageFiles(['datetime.js']);
-
-// Runs `body` with the process's local time set to `zone`, and puts the old one back.
-function inZone(zone, body) {
-  const before = process.env.TZ;
-  process.env.TZ = zone;
-  try {
-    body();
-  } finally {
-    if (before === undefined) delete process.env.TZ; else process.env.TZ = before;
-  }
-}
 
 // [text, the 19-character text it reads as, or a pattern of the reason it is refused]
 const CASES = {
@@ -113,4 +102,14 @@ test('the ends of the range are instants: in local time they move with the zone'
       assert.equal(datetime.read(after).error, `The time lies after ${last}, the latest that can be saved.`, zone);
     });
   }
+});
+
+test('a local time the clock skips for daylight saving is refused; one it shows twice is taken', () => {
+  inZone('Europe/Berlin', () => {
+    assert.equal(datetime.read('2021:03:28 02:30:00').error,
+      'There is no 02:30:00 on 2021:03:28 here: the clock skips that time for daylight saving.');
+    assert.equal(datetime.read('2021:03:28 03:00:00').text, '2021:03:28 03:00:00');
+    assert.equal(datetime.read('2021:03:28 01:59:59').text, '2021:03:28 01:59:59');
+    assert.equal(datetime.read('2021:10:31 02:30:00').text, '2021:10:31 02:30:00');
+  });
 });

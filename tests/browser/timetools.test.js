@@ -9,7 +9,7 @@ const {
   skip, useBrowser, winPath, utc, makeFolder, snapshot, assertOnlyChanged, openPage, rowSelector, addFiles,
   selectedPaths, selectAll, expectField, failures, setpropsSince,
 } = require('./support/page');
-const { loadPageFiles } = require('./support/node');
+const { loadPageFiles, inZone } = require('./support/node');
 
 const exifFixtures = path.join(__dirname, '..', 'data', 'exif');
 
@@ -31,7 +31,7 @@ test('a shift moves the date-time text as wall-clock time', () => {
     ['a day in a century year without a leap day', '2100:02:28 06:00:00', DAY, '2100:03:01 06:00:00'],
     ['back two hours over a leap day', '2020:03:01 01:00:00', -2 * HOUR, '2020:02:29 23:00:00'],
     ['back a day over a year', '2021:01:01 00:00:00', -DAY, '2020:12:31 00:00:00'],
-    ['an hour into a daylight-saving gap stays one hour on the clock', '2021:03:28 01:30:00', HOUR, '2021:03:28 02:30:00'],
+    ['an hour on a day daylight saving begins elsewhere is one hour on the clock', '2021:03:28 01:30:00', HOUR, '2021:03:28 02:30:00'],
     ['one day less two hours', '2016:06:07 08:09:10', DAY - 2 * HOUR, '2016:06:08 06:09:10'],
     ['a thousand days back', '2020:01:01 00:00:00', -1000 * DAY, '2017:04:06 00:00:00'],
     ['down to the first time there is', '1970:01:01 00:00:01', -1, '1970:01:01 00:00:00'],
@@ -55,6 +55,15 @@ test('a shift past either end of the range is refused, never sent', () => {
     assert.equal(result.text, undefined, what);
     assert.match(result.error, error, what);
   }
+  // Where the clock skips an hour, a shift into it has no time to set.
+  inZone('Europe/Berlin', () => {
+    assert.deepEqual({ ...tools.shift('2021:03:28 01:30:00', HOUR) },
+      { error: 'would fall in the hour the clock skips for daylight saving', skipped: true });
+    const plan = tools.planFile({ createtime: '', modifytime: '2021:03:28 01:30:00', accesstime: '' },
+      { mode: 'shift', targets: ['modifytime'], seconds: HOUR });
+    assert.equal(plan.why, 'New time skipped by the clock');
+    assert.deepEqual({ ...tools.shift('2021:03:28 01:30:00', 2 * HOUR) }, { text: '2021:03:28 03:30:00' });
+  });
 });
 
 test('the shift fields add up, each with its own sign', () => {

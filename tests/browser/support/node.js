@@ -18,4 +18,16 @@ function loadPageFiles(names) {
   return context.Varenko;
 }
 
-module.exports = { loadPageFiles };
+// Runs `body` with the process's local time set to `zone` (Date reads it anew), and puts the old
+// one back.
+function inZone(zone, body) {
+  const before = process.env.TZ;
+  process.env.TZ = zone;
+  try {
+    return body();
+  } finally {
+    if (before === undefined) delete process.env.TZ; else process.env.TZ = before;
+  }
+}
+
+module.exports = { loadPageFiles, inZone };
