@@ -78,7 +78,9 @@
     }
     if (/^Exif save props to file error: /.test(text)) { return 'The image could not be written'; }
     if (/^invalid date-time text/.test(text)) {
-      return 'A time is not valid: use YYYY:MM:DD hh:mm:ss with a date that exists, from 1970 to 3000';
+      // The engine says why in brackets at the end.
+      var why = /\(([^()]+)\)$/.exec(text);
+      return 'A time is not valid: ' + (why ? why[1] : 'use YYYY:MM:DD hh:mm:ss with a date that exists, from 1970 to 3000');
     }
     if (/^invalid /.test(text)) { return 'A value is not valid for its property'; }
     match = /(?:error:?|exception,) (\d+)\s*$/.exec(text);

@@ -32,6 +32,8 @@ test('an engine text in words is shown as it is; a coded one is put in words', (
     ['set file summary property failed, hr=0x8000FFFF', /^The change could not be saved \(status 0x8000FFFF\)$/],
     ['Exif save props to file error: 1', /not an image that can hold EXIF items/],
     ['Exif save props to file error: 7', /^The image could not be written$/],
+    ['invalid date-time text for modifytime: 2021:02:29 10:00:00 (no such day in that month)',
+      /^A time is not valid: no such day in that month$/],
     ['invalid date-time text for modifytime: 2021:02:29 10:00:00', /date that exists, from 1970 to 3000/],
     ['invalid property set identifier for Title', /^A value is not valid for its property$/],
   ];
