@@ -45,7 +45,12 @@ var Varenko = Varenko || {};
   V.later = function (fn) { return window.setTimeout(fn, 0); };
   V.READ_BATCH = 8;
 
-  V.status = function (text) { V.setText(V.$('status'), text); };
+  // The status line; `details` (optional) is more than the line holds, shown when it is pointed at.
+  V.status = function (text, details) {
+    var status = V.$('status');
+    V.setText(status, text);
+    status.title = details || '';
+  };
 
   // ---- property categories ---------------------------------------------------------------------
 

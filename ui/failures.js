@@ -1,7 +1,8 @@
 // The pane of files a job could not write: each failure in words a user can act on, with the
 // engine's own text kept below it; a click selects the file, and the failed files can be selected
-// or tried again together. The engine reports Windows error numbers and status codes as text
-// ("file open failed, error: 2", "hr=0x80030005"), so the words are found from those numbers.
+// or tried again together. Some of the engine's texts are words already ("The file is
+// read-only") and are shown as they are; the others report Windows error numbers and status codes
+// ("file open failed, error: 2", "hr=0x80030005"), and the words are found from those numbers.
 (function (V) {
   'use strict';
 
@@ -50,9 +51,16 @@
     return SYSTEM[number] || null;
   }
 
+  // Whether an engine's text is a sentence for the user: one that starts with a capital letter,
+  // unlike the coded texts, but for the two coded ones that start so too.
+  function isWords(text) {
+    return /^[A-Z]/.test(text) && !/^(SetFileTime (error|exception)|Exif save props to file error)\b/.test(text);
+  }
+
   // The words for an engine's failure text, or null when it has none better than the text itself.
   function reasonOf(error) {
     var text = String(error);
+    if (isWords(text)) { return null; }
     var match = /hr=0x([0-9A-Fa-f]{8})/.exec(text);
     if (match) {
       var code = match[1].toUpperCase();
@@ -69,9 +77,13 @@
       return 'The file is not an image that can hold EXIF items, or it is damaged';
     }
     if (/^Exif save props to file error: /.test(text)) { return 'The image could not be written'; }
-    if (/^invalid date-time text/.test(text)) { return 'A time is not valid: use YYYY:MM:DD hh:mm:ss'; }
+    if (/^invalid date-time text/.test(text)) {
+      // The engine says why in brackets at the end.
+      var why = /\(([^()]+)\)$/.exec(text);
+      return 'A time is not valid: ' + (why ? why[1] : 'use YYYY:MM:DD hh:mm:ss with a date that exists, from 1970 to 3000');
+    }
     if (/^invalid /.test(text)) { return 'A value is not valid for its property'; }
-    match = /error:? (\d+)\s*$/.exec(text);
+    match = /(?:error:?|exception,) (\d+)\s*$/.exec(text);
     if (match) {
       return systemReason(parseInt(match[1], 10)) || 'The change could not be saved (Windows error ' + match[1] + ')';
     }

@@ -472,23 +472,6 @@
 
   // ---- checking what was typed ---------------------------------------------------------------
 
-  // The date-time forms the native side reads: six numbers with ':', '-', '/' or one space between
-  // them. Fields it cannot keep (before 1970 or after 3000, or out of range) are refused here.
-  function parseDateTime(text) {
-    var parts = text.replace(/^\s+|\s+$/g, '').replace(/[ \-\/]/g, ':').split(':');
-    if (parts.length !== 6) { return null; }
-    var numbers = [];
-    for (var i = 0; i < 6; i++) {
-      if (!/^\d{1,4}$/.test(parts[i])) { return null; }
-      numbers.push(parseInt(parts[i], 10));
-    }
-    var limits = [[1970, 3000], [1, 12], [1, 31], [0, 23], [0, 59], [0, 59]];
-    for (var j = 0; j < 6; j++) {
-      if (numbers[j] < limits[j][0] || numbers[j] > limits[j][1]) { return null; }
-    }
-    return numbers;
-  }
-
   var TYPE_CHECKS = {
     VT_I4: /^\s*-?\d+\s*$/, VT_UI4: /^\s*\d+\s*$/, VT_UI8: /^\s*\d+\s*$/,
     VT_R8: /^\s*-?\d+(\.\d+)?([eE][-+]?\d+)?\s*$/, VT_BOOL: /^\s*(true|false|0|1|-1)\s*$/i
@@ -501,7 +484,8 @@
     var type = input.getAttribute('data-type');
     if (hasClass(input, 'time') || type === 'VT_FILETIME') {
       if (value === '' && !hasClass(input, 'time')) { return ''; }
-      return parseDateTime(value) ? '' : 'Use YYYY:MM:DD hh:mm:ss, from 1970 to 3000.';
+      // A date that does not exist is refused here, before anything is sent.
+      return V.datetime.read(value).error || '';
     }
     if (TYPE_CHECKS[type] && value !== '' && !TYPE_CHECKS[type].test(value)) { return 'Not a valid value for ' + type + '.'; }
     return '';

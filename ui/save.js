@@ -119,7 +119,7 @@
     var verb = options.verb || 'Saving';
     var written = [];
     var failed = [];
-    var timesMoved = {}; // path -> true: written, but its times could not be kept
+    var timesMoved = {}; // path -> why: written, but its times could not be kept
     var index = 0;
     state.job = options;
     V.progress.begin(verb + ' 1 of ' + files.length, files.length);
@@ -149,9 +149,11 @@
           errors.push('The ' + requests[r].cat + ' change was refused: no answer (a value out of range?)');
         } else if (answer.result !== true) {
           errors.push(answer.error ? answer.error : 'The ' + requests[r].cat + ' change could not be saved');
-        } else if (request.keeptimes && answer.error) {
+        } else if (request.keeptimes && answer.timeskept === false) {
           // Written, but the engine could not keep the file's times: the save stands, and is told.
-          timesMoved[file.path] = true;
+          // Any "error" text beside a result of true is no failure and says nothing of the times.
+          timesMoved[file.path] = typeof answer.timeserror === 'string' && answer.timeserror !== '' ?
+            answer.timeserror : 'no reason given';
         }
       }
       if (errors.length === 0) {
@@ -174,11 +176,16 @@
       var text = cancelled ? 'Cancelled: saved ' + written.length + ' of ' + files.length + ' files' :
         'Saved ' + written.length + ' of ' + files.length + (files.length === 1 ? ' file' : ' files');
       if (failed.length > 0) { text += ', ' + failed.length + ' failed'; }
-      var moved = V.keysOf(timesMoved).length;
-      if (moved > 0) { text += '; the times of ' + (moved === 1 ? '1 file' : moved + ' files') + ' could not be kept'; }
+      var moved = V.keysOf(timesMoved);
+      var details = [];
+      if (moved.length > 0) {
+        text += '; the times of ' + (moved.length === 1 ? '1 file' : moved.length + ' files') + ' could not be kept';
+        for (var m = 0; m < moved.length; m++) { details.push(moved[m] + ': ' + timesMoved[moved[m]]); }
+      }
       state.job = null;
       state.last = failed.length > 0 ? options : null;
-      V.progress.end(text);
+      V.progress.end();
+      V.status(text, details.join('\n'));
       if (V.list.markFailed) {
         for (var w = 0; w < written.length; w++) { V.list.markFailed(written[w].path, null); }
       }

@@ -1,9 +1,8 @@
 // Time tools for the selected files: shift the file times, set one time from another, or set them
 // from each image's EXIF date taken. The arithmetic works on the date-time text as wall-clock time
-// (its six fields through Date.UTC and back), so +1 hour moves the text by one hour whatever
-// daylight saving does, and a result the native side cannot take (before 1970, after the year
-// 3000) refuses that file instead of being sent. The dialog shows what would change before the
-// shared save runner writes it.
+// (ui/datetime.js), so +1 hour moves the text by one hour whatever daylight saving does, and a
+// result the native side cannot take (before 1970, after the year 3000) refuses that file instead
+// of being sent. The dialog shows what would change before the shared save runner writes it.
 (function (V) {
   'use strict';
 
@@ -15,14 +14,6 @@
   var EXIF_DATE_TAKEN = '0x9003';
   var PREVIEW_FILES = 5;
 
-  // Date.UTC reads the years 0 to 99 as 1900 to 1999. 400 Gregorian years are always 146097 days,
-  // so the date is computed 400 years later and moved back by that many seconds.
-  var ERA = 400;
-  var ERA_SECONDS = 146097 * 86400;
-
-  var FIRST_TEXT = '1970:01:01 00:00:00';
-  var LAST_TEXT = '3000:12:31 23:59:59';
-
   function labelOf(key) {
     for (var i = 0; i < TIMES.length; i++) { if (TIMES[i].key === key) { return TIMES[i].label; } }
     return key;
@@ -30,58 +21,22 @@
 
   // ---- date-time text ------------------------------------------------------------------------
 
-  function daysInMonth(year, month) {
-    return new Date(Date.UTC(year + ERA, month, 0)).getUTCDate();
-  }
+  var datetime = V.datetime;
 
-  // The six fields of a "YYYY:MM:DD hh:mm:ss" text, or null for any other text or a date that
-  // does not exist (the native side would roll 31 February into March; here it is refused).
-  function parse(text) {
-    if (typeof text !== 'string') { return null; }
-    var m = /^\s*(\d{4}):(\d{2}):(\d{2}) (\d{2}):(\d{2}):(\d{2})\s*$/.exec(text);
-    if (!m) { return null; }
-    var f = [];
-    for (var i = 1; i <= 6; i++) { f.push(parseInt(m[i], 10)); }
-    if (f[1] < 1 || f[1] > 12 || f[2] < 1 || f[2] > daysInMonth(f[0], f[1]) || f[3] > 23 || f[4] > 59 ||
-        f[5] > 59) {
-      return null;
-    }
-    return { year: f[0], month: f[1], day: f[2], hour: f[3], minute: f[4], second: f[5] };
-  }
-
-  // Wall-clock seconds: the fields counted as if they were UTC.
-  function toSeconds(fields) {
-    return Date.UTC(fields.year + ERA, fields.month - 1, fields.day, fields.hour, fields.minute, fields.second) / 1000 -
-      ERA_SECONDS;
-  }
-
-  function two(n) { return (n < 10 ? '0' : '') + n; }
-
-  function format(seconds) {
-    var d = new Date((seconds + ERA_SECONDS) * 1000);
-    var year = String(d.getUTCFullYear() - ERA);
-    while (year.length < 4) { year = '0' + year; }
-    return year + ':' + two(d.getUTCMonth() + 1) + ':' + two(d.getUTCDate()) + ' ' +
-      two(d.getUTCHours()) + ':' + two(d.getUTCMinutes()) + ':' + two(d.getUTCSeconds());
-  }
-
-  var FIRST = toSeconds(parse(FIRST_TEXT));
-  var LAST = toSeconds(parse(LAST_TEXT));
-
-  // Why a wall-clock value cannot be sent, or null when it can.
-  function rangeProblem(seconds) {
-    if (seconds < FIRST) { return 'before ' + FIRST_TEXT; }
-    if (seconds > LAST) { return 'after ' + LAST_TEXT; }
-    return null;
-  }
-
-  // A text moved by `seconds`: { text } or { error } when the result is out of range.
+  // A text moved by `seconds` as the clock reads: { text } or { error } when the result cannot be
+  // saved.
   function shift(text, seconds) {
-    var fields = parse(text);
+    var fields = datetime.parse(text);
     if (!fields) { return { error: 'not a date and time' }; }
-    var result = toSeconds(fields) + seconds;
-    var problem = rangeProblem(result);
-    return problem ? { error: 'would lie ' + problem } : { text: format(result) };
+    var moved = datetime.fromWallSeconds(datetime.wallSeconds(fields) + seconds);
+    // A shift far past the range leaves even Date's range, and its fields are no numbers.
+    var problem = isNaN(moved.year) ? (seconds < 0 ? 'before ' + datetime.firstText() : 'after ' + datetime.lastText()) :
+      datetime.rangeProblem(moved);
+    if (problem) { return { error: 'would lie ' + problem }; }
+    if (datetime.skipped(moved)) {
+      return { error: 'would fall in the hour the clock skips for daylight saving', skipped: true };
+    }
+    return { text: datetime.format(moved) };
   }
 
   // The shift the dialog's fields add up to: { seconds } or { error }. An empty field is 0; each
@@ -136,27 +91,26 @@
     }
     var from = null;
     if (options.mode === 'copy') {
-      var source = parse(props[options.source]);
+      var source = datetime.parse(props[options.source]);
       if (!source) {
         return skip(labelOf(options.source) + ' time unknown or out of range', 'Its ' + labelOf(options.source) +
           ' time lies before 1970 or after 3000, or could not be read, so it cannot be copied');
       }
-      from = format(toSeconds(source));
+      from = datetime.format(source);
     } else if (options.mode === 'exif') {
       var taken = exifDateTaken(props);
       if (taken === null || /^[\s:0]*$/.test(taken)) {
         return skip('No EXIF date taken', 'It has no EXIF date taken');
       }
-      var fields = parse(taken);
-      if (!fields) {
-        return skip('EXIF date taken is not a date', 'Its EXIF date taken "' + taken + '" is not a valid date and time');
-      }
-      var problem = rangeProblem(toSeconds(fields));
-      if (problem) {
-        return skip('EXIF date taken out of range', 'Its EXIF date taken, ' + taken + ', lies ' + problem +
+      var read = datetime.read(taken);
+      if (read.problem) {
+        return skip('EXIF date taken out of range', 'Its EXIF date taken, ' + taken + ', lies ' + read.problem +
           ', which a file time cannot hold');
       }
-      from = format(toSeconds(fields));
+      if (!read.fields) {
+        return skip('EXIF date taken is not a date', 'Its EXIF date taken "' + taken + '" is not a valid date and time');
+      }
+      from = read.text;
     }
 
     var times = {};
@@ -167,14 +121,14 @@
       var old = props[key];
       var next = from;
       if (options.mode === 'shift') {
-        if (!parse(old)) {
+        if (!datetime.parse(old)) {
           return skip(labelOf(key) + ' time unknown or out of range', 'Its ' + labelOf(key) +
             ' time lies before 1970 or after 3000, or could not be read, so it cannot be shifted');
         }
         var moved = shift(old, options.seconds);
         if (moved.error) {
-          return skip('New time out of range', 'The shifted ' + labelOf(key) + ' time ' + moved.error +
-            ', which a file time cannot hold');
+          return skip(moved.skipped ? 'New time skipped by the clock' : 'New time out of range', 'The shifted ' +
+            labelOf(key) + ' time ' + moved.error + ', which a file time cannot hold');
         }
         next = moved.text;
       }
@@ -455,9 +409,6 @@
 
   V.timetools = {
     start: start,
-    parse: parse,
-    format: format,
-    toSeconds: toSeconds,
     shift: shift,
     parseShift: parseShift,
     planFile: planFile,

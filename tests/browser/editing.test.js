@@ -1,7 +1,7 @@
 // Editing in the property panel as a user meets it, against the real command engine: focus that
-// must not count as an edit, the keys that save and undo, undoing one field, failures told in
-// words and acted on, the failures pane beside the list, reading a large selection, and why a
-// category's page is empty. Results are checked on disk.
+// must not count as an edit, the keys that save and undo, times refused before they are sent,
+// undoing one field, failures told in words and acted on, the failures pane beside the list,
+// reading a large selection, and why a category's page is empty. Results are checked on disk.
 'use strict';
 const test = require('node:test');
 const assert = require('node:assert');
@@ -168,6 +168,46 @@ test('Ctrl+S saves from a field, Esc in a field undoes it, and the focus comes b
   await expectField(page, '#prop-modifytime', { value: newTime, mixed: false });
   assert.deepEqual(await page.$$eval('#tabs .has-edits', (tabs) => tabs.map((tab) => tab.id)), []);
   assert.ok(!(await leavingAsks(page)), 'nothing left to lose');
+});
+
+test('a time that cannot be saved is marked in words and never sent; a loose one goes in its full form', { skip }, async (t) => {
+  const { dir, paths } = makeFolder(t, { 'a.txt': { mtime: '2010:01:01 00:00:00' } });
+  const { page, commands } = await openPage(t);
+  await addFiles(page, [paths['a.txt']]);
+  await selectAll(page, [paths['a.txt']]);
+  await expectField(page, '#prop-modifytime', { value: '2010:01:01 00:00:00' });
+  const before = snapshot(dir);
+  const sent = commands.length;
+
+  const refused = [
+    ['2021:02:29 10:00:00', 'There is no day 29 in February 2021: it has 28 days.'],
+    ['2020:13:01 00:00:00', 'There is no month 13: months go from 1 to 12.'],
+    ['2020:01:01 25:00:00', 'There is no hour 25: hours go from 0 to 23.'],
+    ['1969:12:31 23:59:59', 'The time lies before 1970:01:01 00:00:00, the earliest that can be saved.'],
+    ['2020-01-01T00:00:00', 'Use YYYY:MM:DD hh:mm:ss, for instance 2020:01:31 13:45:00.'],
+  ];
+  for (const [typed, message] of refused) {
+    await editField(page, '#prop-modifytime', typed);
+    const shown = await page.$eval('#prop-modifytime', (input) => ({
+      invalid: input.classList.contains('invalid'),
+      aria: input.getAttribute('aria-invalid'),
+      message: input.parentNode.nextSibling && input.parentNode.nextSibling.classList.contains('message') ?
+        input.parentNode.nextSibling.textContent : null,
+    }));
+    assert.deepEqual(shown, { invalid: true, aria: 'true', message }, typed);
+    assert.ok(await page.isDisabled('#save'), `${typed}: Save is off`);
+    await page.focus('#prop-modifytime');
+    await page.keyboard.press('Control+s');
+  }
+  await page.waitForTimeout(300);
+  assert.deepEqual(setpropsSince(commands, sent), [], 'nothing was sent');
+  assertOnlyChanged(dir, before, {});
+
+  await editField(page, '#prop-modifytime', ' 2021/3/1  10:0:0 ');
+  assert.equal(await page.$eval('#prop-modifytime', (input) => input.classList.contains('invalid')), false);
+  assert.equal(await saveAndWait(page, () => page.click('#save')), 'Saved 1 of 1 file');
+  assert.deepEqual(setpropsSince(commands, sent).map((c) => c.props.modifytime), ['2021:03:01 10:00:00']);
+  assertOnlyChanged(dir, before, { 'a.txt': { mtimeMs: utc('2021:03:01 10:00:00').getTime() } });
 });
 
 test('the undo control of one field takes back that field alone', { skip }, async (t) => {

@@ -7,29 +7,22 @@ const test = require('node:test');
 const assert = require('node:assert');
 const fs = require('node:fs');
 const path = require('node:path');
-const vm = require('node:vm');
 const { execFileSync, spawnSync } = require('node:child_process');
 const {
   skip, SAVE_TIMEOUT, useBrowser, winPath, utc, makeFolder, snapshot, assertOnlyChanged, openPage, rowSelector,
-  addFiles, selectAll, expectField, attributeBox, editField, save, failures, setpropsSince, tempFolder, hasTool,
+  addFiles, selectAll, expectField, attributeBox, propField, editField, save, failures, setpropsSince, tempFolder, hasTool,
 } = require('./support/page');
+const { loadPageFiles } = require('./support/node');
 
 const root = path.resolve(__dirname, '..', '..');
-const ui = path.join(root, 'ui');
 
 // ---- the requests of an undo ------------------------------------------------------------------
 
 // The page's namespace with its categories and the undo, loaded without a page: none of them
 // touches the document until it is started.
 function loadPage() {
-  const context = { window: {}, document: {} };
-  vm.createContext(context);
-  for (const name of ['base.js', 'categories/file.js', 'categories/doc.js', 'categories/exif.js', 'categories/media.js',
-    'categories/avi.js', 'undo.js']) {
-    const file = path.join(ui, name);
-    vm.runInContext(fs.readFileSync(file, 'utf8'), context, { filename: file });
-  }
-  return context.Varenko;
+  return loadPageFiles(['base.js', 'datetime.js', 'categories/file.js', 'categories/doc.js', 'categories/exif.js',
+    'categories/media.js', 'categories/avi.js', 'undo.js']);
 }
 const V = loadPage();
 
@@ -204,7 +197,7 @@ async function select(page, linuxPaths, tab) {
   if (tab) await page.click(`#tabs .tab[data-cat="${tab}"]`);
 }
 
-const field = (tab, key) => `#props-body .page[data-page="${tab}"] .field:has(> label[title=${JSON.stringify(key)}]) > input.prop`;
+const field = propField;
 
 async function addProperty(page, tab, key, text) {
   await page.selectOption(`#props-body .page[data-page="${tab}"] select.add-property`, key);
@@ -440,7 +433,8 @@ async function keepTimesSteps(t, page, commands, paths) {
       const request = JSON.parse(text);
       if (request.cmd !== 'setprops' || !request.keeptimes) return answer;
       const parsed = JSON.parse(answer);
-      parsed.error = "The file's times could not be kept: they could not be set back after the write (error 5)";
+      parsed.timeskept = false;
+      parsed.timeserror = 'They could not be set back after the write (error 5)';
       return JSON.stringify(parsed);
     };
   });

@@ -59,7 +59,9 @@
     members: function (answer) { return answer.doc; },
     label: function (key, known) { return (known && known.label) || key; },
     item: function (value, known) {
-      return { data: value, fmtid: known.fmtid, id: String(known.id), type: known.type };
+      // A typed time goes in its 19-character form, the very time the page checked.
+      var data = known.type === 'VT_FILETIME' ? V.datetime.normal(value) : value;
+      return { data: data, fmtid: known.fmtid, id: String(known.id), type: known.type };
     }
   });
 }(Varenko));

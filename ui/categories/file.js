@@ -142,11 +142,12 @@
 
   function requests(changed, answer) {
     var list = [];
-    // A "datetime" request names all three times; an empty one is left as it is.
+    // A "datetime" request names all three times; an empty one is left as it is. A typed time
+    // goes in its 19-character form, so the native side reads the very time the page checked.
     if (anyChanged(changed, TIMES, 'key')) {
       var times = {};
       for (var t = 0; t < TIMES.length; t++) {
-        times[TIMES[t].key] = changed[TIMES[t].key] !== undefined ? changed[TIMES[t].key] : '';
+        times[TIMES[t].key] = changed[TIMES[t].key] !== undefined ? V.datetime.normal(changed[TIMES[t].key]) : '';
       }
       list.push({ cat: 'datetime', props: times });
     }

@@ -196,6 +196,8 @@ async function expectField(page, selector, expected) {
 }
 
 const attributeBox = (letter) => `#props-panel input.attr[data-letter="${letter}"]`;
+// The field of a property by its tab and key.
+const propField = (tab, key) => `#props-body .page[data-page="${tab}"] .field:has(> label[title=${JSON.stringify(key)}]) > input.prop`;
 
 async function editField(page, selector, text) {
   await page.fill(selector, text);
@@ -243,6 +245,6 @@ function setpropsSince(commands, sent) {
 module.exports = {
   pageUrl, skip, MIXED, SAVE_TIMEOUT,
   useBrowser, tempFolder, hasTool, winPath, dateTimeText, utc, makeFolder, readUntouched, snapshot, assertOnlyChanged,
-  openPage, rowSelector, addFiles, selectedPaths, selectOnly, selectAll, expectField, attributeBox,
+  openPage, rowSelector, addFiles, selectedPaths, selectOnly, selectAll, expectField, attributeBox, propField,
   editField, save, failures, setpropsSince,
 };

@@ -34,4 +34,26 @@ function engineScript(t, source) {
   return file;
 }
 
-module.exports = { RELAY, spawnRelay, engineScript };
+// A relay over a stand-in engine that answers each request with `answer(request)`: the answer
+// text, or undefined for none. `answer` runs in the engine's own process, so it may use only what
+// it is given: the request and `data`, a JSON value. Resolves to the page address.
+function answeringRelay(t, answer, data) {
+  const engine = engineScript(t, `const answer = ${answer.toString()};
+const data = ${JSON.stringify(data === undefined ? null : data)};
+let buffer = '';
+process.stdin.on('data', (chunk) => {
+  buffer += chunk;
+  for (let end; (end = buffer.indexOf('\\n')) >= 0;) {
+    const line = buffer.slice(0, end);
+    buffer = buffer.slice(end + 1);
+    let request = null;
+    try { request = JSON.parse(line); } catch (error) { /* not JSON: no answer */ }
+    const text = request ? answer(request, data) : undefined;
+    process.stdout.write(JSON.stringify(text === undefined ? { hr: 0 } : { hr: 0, answer: text }) + '\\n');
+  }
+});
+`);
+  return spawnRelay(t, ['--native', '--exe', engine]);
+}
+
+module.exports = { RELAY, spawnRelay, engineScript, answeringRelay };
