@@ -32,9 +32,8 @@ folder = f"Varenko-{version}/"
 entries = {
     "Varenko.exe": "$bin/Varenko.exe",
     "varenko-cmd.exe": "$bin/varenko-cmd.exe",
-    "licences/TagLib-COPYING.LGPL.txt": "$third/taglib-1.13/COPYING.LGPL",
-    "licences/TagLib-COPYING.MPL.txt": "$third/taglib-1.13/COPYING.MPL",
-    "licences/TagLib-copyright.txt": "$third/taglib-1.13/debian/copyright",
+    "licences/TagLib-COPYING.LGPL.txt": "$third/taglib-2.0.2/COPYING.LGPL",
+    "licences/TagLib-COPYING.MPL.txt": "$third/taglib-2.0.2/COPYING.MPL",
     "licences/cJSON-LICENSE.txt": "$third/cjson-1.7.15/LICENSE",
     "licences/cJSON-copyright.txt": "$third/cjson-1.7.15/debian/copyright",
     "licences/mingw-w64-runtime-copyright.txt": "/usr/share/doc/mingw-w64-x86-64-dev/copyright",

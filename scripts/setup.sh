@@ -14,14 +14,24 @@ say() { printf '== %s\n' "$*"; }
 . "$root/scripts/lib.sh"
 
 # Source packages come from the machine's own Debian mirrors, through a private apt
-# configuration so that the system's sources stay untouched.
+# configuration so that the system's sources stay untouched. A suite given as the third argument
+# (a later Debian release) takes the system's main archive with that suite name instead.
 fetch_source() {
-  local name=$1 version=$2 dest="$third/src"
-  if ls "$dest"/"${name}"_"${version}"*.dsc >/dev/null 2>&1; then return 0; fi
+  local name=$1 version=$2 suite=${3:-} dest="$third/src"
+  if compgen -G "$dest/${name}_${version}*.dsc" >/dev/null ||
+     compgen -G "$dest/${name}_${version}.orig.tar.*" >/dev/null; then return 0; fi
   say "fetching the $name $version source package"
-  local apt="$third/apt"
+  local apt="$third/apt${suite:+-$suite}"
   mkdir -p "$apt/sources" "$apt/lists/partial" "$dest"
-  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+  if [ -n "$suite" ]; then
+    [ -f /etc/apt/sources.list.d/debian.sources ] || { echo "no debian.sources to take $suite from" >&2; return 1; }
+    # The first stanza is the main archive; its URIs and key serve every release.
+    awk -v suite="$suite" '
+      /^[[:space:]]*$/ { if (seen) exit; next }
+      /^URIs:/ || /^Signed-By:/ || /^Components:/ { print; seen = 1 }
+      END { print "Types: deb-src"; print "Suites: " suite }' \
+      /etc/apt/sources.list.d/debian.sources >"$apt/sources/src.sources"
+  elif [ -f /etc/apt/sources.list.d/debian.sources ]; then
     sed -e 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources >"$apt/sources/src.sources"
   else
     grep -h '^deb ' /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
@@ -30,7 +40,10 @@ fetch_source() {
   local opts=(-o Dir::Etc::sourcelist=/dev/null -o "Dir::Etc::sourceparts=$apt/sources"
               -o "Dir::State::Lists=$apt/lists" -o APT::Sandbox::User=root)
   apt-get "${opts[@]}" update -qq
-  (cd "$dest" && apt-get "${opts[@]}" source --download-only "$name" -qq)
+  # Some mirrors serve a later release's upstream tarball but not its Debian files; apt checks
+  # each file it gets against the signed index, so the tarball alone is still the archive's.
+  (cd "$dest" && apt-get "${opts[@]}" source --download-only "$name" -qq) ||
+    ls "$dest/${name}_${version}.orig.tar."* >/dev/null 2>&1
 }
 
 # Unpacks with Debian's own patches applied (security fixes included).
@@ -38,9 +51,14 @@ unpack_source() {
   local name=$1 version=$2 out=$3
   [ -d "$out" ] && return 0
   local dsc
-  dsc=$(ls "$third/src/${name}_${version}"*.dsc | head -n 1)
+  dsc=$(compgen -G "$third/src/${name}_${version}*.dsc" | head -n 1 || true)
   rm -rf "$out.tmp"
-  dpkg-source --no-check -x "$dsc" "$out.tmp" >/dev/null
+  if [ -n "$dsc" ]; then
+    dpkg-source --no-check -x "$dsc" "$out.tmp" >/dev/null
+  else
+    mkdir "$out.tmp"
+    tar -xf "$(ls "$third/src/${name}_${version}.orig.tar."* | head -n 1)" -C "$out.tmp" --strip-components=1
+  fi
   mv "$out.tmp" "$out"
 }
 
@@ -68,7 +86,7 @@ install_debian_packages cmake ninja-build dpkg-dev g++-mingw-w64-x86-64-posix mi
 install_debian_packages libimage-exiftool-perl ffmpeg python3-mutagen python3-olefile
 
 CJSON_VERSION=1.7.15
-TAGLIB_VERSION=1.13
+TAGLIB_VERSION=2.0.2
 GTEST_VERSION=$(dpkg-query -W -f='${Version}' libgtest-dev | sed -e 's/-.*//')
 
 if [ ! -f "$third/cjson-$CJSON_VERSION/.done" ]; then
@@ -78,18 +96,22 @@ if [ ! -f "$third/cjson-$CJSON_VERSION/.done" ]; then
     -DENABLE_CJSON_TEST=OFF -DENABLE_CJSON_UTILS=OFF -DENABLE_CUSTOM_COMPILER_FLAGS=OFF
 fi
 if [ ! -f "$third/taglib-$TAGLIB_VERSION/.done" ]; then
-  fetch_source taglib "$TAGLIB_VERSION"
+  fetch_source taglib "$TAGLIB_VERSION" trixie  # TagLib 2 has 64-bit file offsets on Windows
   unpack_source taglib "$TAGLIB_VERSION" "$third/src/taglib-$TAGLIB_VERSION"
   build_dep taglib "$TAGLIB_VERSION" "$third/src/taglib-$TAGLIB_VERSION" \
     -DWITH_ZLIB=OFF -DBUILD_TESTING=OFF -DBUILD_EXAMPLES=OFF -DBUILD_BINDINGS=OFF \
-    -DCMAKE_CXX_FLAGS=-I/usr/include/utf8cpp  # Debian's TagLib uses the system's header-only utfcpp
+    -Dutf8cpp_INCLUDE_DIR=/usr/include/utf8cpp  # the system's header-only utfcpp (libutfcpp-dev)
 fi
 build_dep googletest "$GTEST_VERSION" /usr/src/googletest -Dgtest_disable_pthreads=ON
 
-if [ ! -f "$build/build.ninja" ]; then
+# A tree configured against other dependency prefixes (an older TagLib) is configured afresh: its
+# cache still names the old headers and libraries.
+prefixes="$third/cjson-$CJSON_VERSION;$third/taglib-$TAGLIB_VERSION;$third/googletest-$GTEST_VERSION"
+if [ ! -f "$build/build.ninja" ] || [ "$(cat "$build/.dependency-prefixes" 2>/dev/null)" != "$prefixes" ]; then
   say "configuring"
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_PREFIX_PATH="$third/cjson-$CJSON_VERSION;$third/taglib-$TAGLIB_VERSION;$third/googletest-$GTEST_VERSION" >/dev/null
+  cmake --fresh -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_PREFIX_PATH="$prefixes" >/dev/null
+  printf '%s\n' "$prefixes" >"$build/.dependency-prefixes"
 fi
 say "building"
 cmake --build "$build" -j "$jobs"

@@ -48,7 +48,7 @@ std::wstring KeyOfFrame(const ByteVector& id)
 
 void ReadFrames(IOStream& stream, const JsonWrapper& propList, JsonWrapper& result)
 {
-    MPEG::File file(&stream, ID3v2::FrameFactory::instance(), kNoAudioProperties);
+    MPEG::File file(&stream, kNoAudioProperties);
     if (!file.isValid()) return;
     const ID3v2::Tag* tag = file.ID3v2Tag(false);
     if (tag == nullptr) return;
@@ -84,7 +84,7 @@ PropertyMap KeyedValues(JsonView request)
 // are only added and changed, never removed.
 bool WriteFrames(IOStream& stream, JsonView request)
 {
-    MPEG::File file(&stream, ID3v2::FrameFactory::instance(), kNoAudioProperties);
+    MPEG::File file(&stream, kNoAudioProperties);
     if (!file.isValid()) return false;
     // A file without an ID3v2 tag gets one, so that the values are stored.
     ID3v2::Tag& tag = *file.ID3v2Tag(true);
