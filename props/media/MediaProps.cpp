@@ -1,31 +1,83 @@
 #include "MediaProps.h"
+#include "platform/FileSave.h"
+#include "props/media/CheckedStream.h"
 #include "props/media/MediaRoute.h"
 #include "props/media/MediaTags.h"
-#include "props/media/ScratchCopy.h"
 
-#include <taglib/tfilestream.h>
+namespace {
+
+// What the scratch file may need beyond the original: the values' texts in the widest encoding
+// the library writes, and the padding it gives a tag that grows.
+uint64_t RoomForTags(JsonView props)
+{
+    uint64_t room = 64 << 10;
+    for (const JsonView member : props)
+        room += 4 * (member.Name().size() + MemberText(member, L"data").size()) + 64;
+    return room;
+}
+
+uint64_t SizeOf(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+} // namespace
 
 void MediaProps::GetProps(const std::wstring& fileName, JsonWrapper& result)
 {
     result.MakeObject();
-    // Read-only: reading needs no write access and takes no write lock.
-    TagLib::FileStream stream(fileName.c_str(), true);
+    // Read-only: reading needs no write access and takes no write lock. The library sees the
+    // name as given, by which it chooses the file's kind.
+    ReadOnlyStream stream(SystemPath(fileName), fileName);
     if (!stream.isOpen()) return;
     ReadMediaTags(stream, MediaRouteOf(fileName), PropList(), result);
 }
 
-bool MediaProps::SetProps(const std::wstring& fileName, JsonView props, std::wstring&)
+bool MediaProps::SetProps(const std::wstring& fileName, JsonView props, std::wstring& error)
 {
+    if (fileName.empty()) {
+        error = L"No file name was given";
+        return false;
+    }
     // A request without the category's object names no values; on the routes that write the whole
     // set it would otherwise remove every tag.
-    if (fileName.empty() || !props.IsObject()) return false;
-    ScratchCopy scratch(fileName);
-    if (!scratch.IsReady()) return false;
+    if (!props.IsObject()) {
+        error = L"The request holds no media values";
+        return false;
+    }
+    const MediaRoute route = MediaRouteOf(fileName);
+    const std::wstring path = SystemPath(fileName);
+    {
+        // A file of another kind is refused before it is copied.
+        ReadOnlyStream original(path, fileName);
+        if (original.isOpen() && !IsOfRouteKind(original, route, error)) return false;
+    }
+    FileSave save(fileName);
+    if (!save.Begin(FileSave::Start::CopyOfOriginal, SizeOf(path) + RoomForTags(props))) {
+        error = save.Error();
+        return false;
+    }
+    WrittenTags written;
+    std::wstring why;
     bool saved = false;
     {
-        TagLib::FileStream stream(scratch.Path().c_str(), false);
-        if (!stream.isOpen() || stream.readOnly()) return false;
-        saved = WriteMediaTags(stream, MediaRouteOf(fileName), props);
+        CheckedStream stream(save, fileName);
+        saved = WriteMediaTags(stream, route, props, written, why);
+        // The size the file ends with, whatever the library did last.
+        if (saved) save.Truncate(stream.Size());
     }
-    return saved && scratch.Commit();
+    // A failed write through the stream is the cause, even where the library went on regardless.
+    if (!save.Failed() && !saved) save.Fail(why);
+    const bool done = !save.Failed() && save.Finish([&](const std::wstring& scratch, std::wstring& problem) {
+        ReadOnlyStream stream(scratch, fileName);
+        if (!stream.isOpen()) {
+            problem = L"The saved file cannot be opened to be checked";
+            return false;
+        }
+        return CheckMediaTags(stream, route, written, problem);
+    });
+    if (!done) error = save.Error();
+    return done;
 }

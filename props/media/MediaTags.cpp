@@ -6,11 +6,15 @@
 
 #include <taglib/asffile.h>
 #include <taglib/fileref.h>
-#include <taglib/id3v2framefactory.h>
+#include <taglib/id3v1tag.h>
+#include <taglib/id3v2header.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mp4file.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tiostream.h>
+
+#include <algorithm>
+#include <memory>
 
 using namespace TagLib;
 
@@ -46,9 +50,125 @@ std::wstring KeyOfFrame(const ByteVector& id)
     return FromTagText(String(id, String::Latin1));
 }
 
+constexpr AudioProperties::ReadStyle kFast = AudioProperties::Fast;
+
+// An ID3v2 header at the start: "ID3", a version the library reads, and a size of 7-bit bytes.
+bool StartsWithId3v2(IOStream& stream)
+{
+    stream.seek(0);
+    const ByteVector head = stream.readBlock(10);
+    stream.seek(0);
+    if (head.size() < 10 || !head.startsWith(ID3v2::Header::fileIdentifier())) return false;
+    if (static_cast<unsigned char>(head[3]) < 2 || static_cast<unsigned char>(head[3]) > 4) return false;
+    for (unsigned int i = 6; i < 10; ++i) {
+        if (static_cast<unsigned char>(head[i]) >= 0x80) return false;
+    }
+    return true;
+}
+
+std::vector<std::wstring> Texts(const StringList& values)
+{
+    std::vector<std::wstring> texts;
+    for (const String& value : values)
+        texts.push_back(FromTagText(value));
+    return texts;
+}
+
+void SetWholeSet(const PropertyMap& map, WrittenTags& written)
+{
+    written.wholeSet = true;
+    written.values.clear();
+    for (const auto& [key, values] : map)
+        written.values.emplace_back(FromTagText(key), Texts(values));
+}
+
+std::vector<std::wstring> FrameTexts(const ID3v2::Tag& tag, const ByteVector& id)
+{
+    std::vector<std::wstring> texts;
+    const ID3v2::FrameListMap& frames = tag.frameListMap();
+    const ID3v2::FrameListMap::ConstIterator found = frames.find(id);
+    if (found == frames.end()) return texts;
+    for (const ID3v2::Frame* frame : found->second)
+        texts.push_back(FromTagText(frame->toString()));
+    return texts;
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    std::string narrow;
+    for (const wchar_t c : text)
+        narrow += c < 0x80 ? static_cast<char>(c) : '?';
+    return narrow;
+}
+
+std::wstring Quoted(const std::vector<std::wstring>& values)
+{
+    std::wstring text;
+    for (const std::wstring& value : values)
+        text += (text.empty() ? L"\"" : L", \"") + value + L"\"";
+    return text.empty() ? L"nothing" : text;
+}
+
+// The stream under a name without an extension, so that the library takes a file's kind from its
+// content alone. By name it would take a text file for an APE, WavPack or Musepack file (whose
+// readers check little) or for a WAV file it then cannot store tags in.
+class ByContent : public IOStream {
+public:
+    explicit ByContent(IOStream& stream) : stream_(stream) {}
+    FileName name() const override { return L""; }
+    ByteVector readBlock(size_t length) override { return stream_.readBlock(length); }
+    void writeBlock(const ByteVector& data) override { stream_.writeBlock(data); }
+    void insert(const ByteVector& data, offset_t start, size_t replace) override
+    {
+        stream_.insert(data, start, replace);
+    }
+    void removeBlock(offset_t start, size_t length) override { stream_.removeBlock(start, length); }
+    bool readOnly() const override { return stream_.readOnly(); }
+    bool isOpen() const override { return stream_.isOpen(); }
+    void seek(offset_t offset, Position p) override { stream_.seek(offset, p); }
+    void clear() override { stream_.clear(); }
+    offset_t tell() const override { return stream_.tell(); }
+    offset_t length() override { return stream_.length(); }
+    void truncate(offset_t length) override { stream_.truncate(length); }
+
+private:
+    IOStream& stream_;
+};
+
+// Module kinds have no content check in the library, but their readers check their headers.
+bool IsModuleName(const IOStream& stream)
+{
+    const std::wstring name = stream.name().wstr();
+    const size_t dot = name.rfind(L'.');
+    if (dot == std::wstring::npos) return false;
+    std::wstring ext = name.substr(dot + 1);
+    for (wchar_t& c : ext)
+        c = c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+    for (const wchar_t* known : {L"MOD", L"MODULE", L"NST", L"WOW", L"S3M", L"IT", L"XM"}) {
+        if (ext == known) return true;
+    }
+    return false;
+}
+
+// The file of the basic-fields route for writing and checking: the kind its content shows, or a
+// module kind by name. Null `ref` when the file is of neither.
+struct BasicFile {
+    explicit BasicFile(IOStream& stream) : byContent(stream)
+    {
+        ref = std::make_unique<FileRef>(&byContent, kNoAudioProperties, kFast);
+        if (ref->isNull()) {
+            ref.reset();
+            if (IsModuleName(stream)) ref = std::make_unique<FileRef>(&stream, kNoAudioProperties, kFast);
+            if (ref && ref->isNull()) ref.reset();
+        }
+    }
+    ByContent byContent; // outlives the reference, which reads through it
+    std::unique_ptr<FileRef> ref;
+};
+
 void ReadFrames(IOStream& stream, const JsonWrapper& propList, JsonWrapper& result)
 {
-    MPEG::File file(&stream, kNoAudioProperties);
+    MPEG::File file(&stream, kNoAudioProperties, kFast);
     if (!file.isValid()) return;
     const ID3v2::Tag* tag = file.ID3v2Tag(false);
     if (tag == nullptr) return;
@@ -58,13 +178,13 @@ void ReadFrames(IOStream& stream, const JsonWrapper& propList, JsonWrapper& resu
 
 template <typename File> void ReadMap(IOStream& stream, const JsonWrapper& propList, JsonWrapper& result)
 {
-    File file(&stream, kNoAudioProperties);
+    File file(&stream, kNoAudioProperties, kFast);
     if (file.isValid()) AddPropertyMap(file.properties(), propList, result);
 }
 
 void ReadBasicFields(IOStream& stream, const JsonWrapper& propList, JsonWrapper& result)
 {
-    const FileRef ref(&stream, kNoAudioProperties);
+    const FileRef ref(&stream, kNoAudioProperties, kFast);
     if (ref.isNull()) return;
     const Tag* tag = ref.tag();
     if (tag != nullptr && !tag->isEmpty()) AddPropertyMap(BasicFieldsOf(*tag), propList, result);
@@ -80,48 +200,114 @@ PropertyMap KeyedValues(JsonView request)
     return map;
 }
 
+const wchar_t kCouldNotRead[] = L"The tag library could not read the file's tags";
+const wchar_t kCouldNotSave[] = L"The tag library could not save the file";
+
 // Every member sets all frames of its identifier, or adds a frame when the tag has none. Frames
 // are only added and changed, never removed.
-bool WriteFrames(IOStream& stream, JsonView request)
+bool WriteFrames(IOStream& stream, JsonView request, WrittenTags& written, std::wstring& why)
 {
-    MPEG::File file(&stream, kNoAudioProperties);
-    if (!file.isValid()) return false;
+    MPEG::File file(&stream, kNoAudioProperties, kFast);
+    if (!file.isValid()) return why = kCouldNotRead, false;
+    // A tag read as version 2.4 stays 2.4: saved as 2.3 it would lose the frames 2.3 lacks (TDRL,
+    // TMOO, TSST, RVA2 and others). A new tag, or an older one, is saved as 2.3, which more
+    // players read.
+    // (The library makes an empty tag for a file without one as it reads, so whether the file has
+    // one is asked apart.)
+    const ID3v2::Version version =
+        file.hasID3v2Tag() && file.ID3v2Tag()->header()->majorVersion() == 4 ? ID3v2::v4 : ID3v2::v3;
     // A file without an ID3v2 tag gets one, so that the values are stored.
     ID3v2::Tag& tag = *file.ID3v2Tag(true);
+    std::vector<ByteVector> touched;
     for (const JsonView member : request) {
         const ByteVector id = Id3FrameIdOf(tag, member.Name());
-        if (id.isEmpty()) return false;
+        if (id.isEmpty()) return why = L"\"" + member.Name() + L"\" is not an ID3v2 frame identifier", false;
         const String text = ToTagText(MemberText(member, L"data"));
         const ID3v2::FrameListMap& frames = tag.frameListMap();
         const ID3v2::FrameListMap::ConstIterator found = frames.find(id);
         if (found == frames.end() || found->second.isEmpty()) {
             std::unique_ptr<ID3v2::Frame> frame = MakeId3Frame(id, text);
-            if (!frame) return false;
+            if (!frame) {
+                return why = FromTagText(String(id, String::Latin1)) + L" frames hold no text that could be set", false;
+            }
             tag.addFrame(frame.release());
         } else {
             for (ID3v2::Frame* frame : found->second)
                 frame->setText(text);
         }
+        if (std::find(touched.begin(), touched.end(), id) == touched.end()) touched.push_back(id);
     }
-    // Version 2.3, other tags kept, and the basic fields copied between ID3v1 and ID3v2 where
-    // one of them lacks a field.
-    return file.save(MPEG::File::AllTags, MPEG::File::StripNone, ID3v2::v3, MPEG::File::Duplicate);
+    // The basic fields the ID3v2 tag lacks are taken from an ID3v1 tag, as the save below does,
+    // so that what is recorded as written is what the file will hold.
+    if (file.ID3v1Tag() != nullptr) Tag::duplicate(file.ID3v1Tag(), &tag, false);
+    written = WrittenTags();
+    written.id3Version = version == ID3v2::v4 ? 4 : 3;
+    for (const ByteVector& id : touched)
+        written.values.emplace_back(KeyOfFrame(id), FrameTexts(tag, id));
+    // Other tags kept, and the basic fields copied between ID3v1 and ID3v2 where one of them
+    // lacks a field.
+    if (!file.save(MPEG::File::AllTags, MPEG::File::StripNone, version, MPEG::File::Duplicate))
+        return why = kCouldNotSave, false;
+    return true;
 }
 
-template <typename File> bool WriteMap(IOStream& stream, JsonView request)
+template <typename File> bool WriteMap(IOStream& stream, JsonView request, WrittenTags& written, std::wstring& why)
 {
-    File file(&stream, kNoAudioProperties);
-    if (!file.isValid()) return false;
+    File file(&stream, kNoAudioProperties, kFast);
+    if (!file.isValid()) return why = kCouldNotRead, false;
     WriteWholeMap(*file.tag(), KeyedValues(request));
-    return file.save();
+    SetWholeSet(file.tag()->properties(), written);
+    if (!file.save()) return why = kCouldNotSave, false;
+    return true;
 }
 
-bool WriteBasicFields(IOStream& stream, JsonView request)
+bool WriteBasicFields(IOStream& stream, JsonView request, WrittenTags& written, std::wstring& why)
 {
-    FileRef ref(&stream, kNoAudioProperties);
-    if (ref.isNull() || ref.tag() == nullptr) return false;
-    SetBasicFields(*ref.tag(), KeyedValues(request));
-    return ref.save();
+    BasicFile file(stream);
+    if (!file.ref || file.ref->tag() == nullptr) return why = kCouldNotRead, false;
+    SetBasicFields(*file.ref->tag(), KeyedValues(request));
+    // The fields read back as the tag normalises them (a year, a track number), so the record is
+    // the tag's own reading after setting, not the request's texts.
+    SetWholeSet(BasicFieldsOf(*file.ref->tag()), written);
+    if (!file.ref->save()) return why = kCouldNotSave, false;
+    return true;
+}
+
+// The route's reading of the file as key -> values: the frames of the written identifiers, or the
+// whole set. False when the file cannot be read as the route's kind.
+bool ReadBack(IOStream& stream, MediaRoute route, const WrittenTags& written, WrittenTags& found, std::wstring& why)
+{
+    switch (route) {
+    case MediaRoute::Id3v2Frames: {
+        MPEG::File file(&stream, kNoAudioProperties, kFast);
+        const ID3v2::Tag* tag = file.isValid() && file.hasID3v2Tag() ? file.ID3v2Tag() : nullptr;
+        if (tag == nullptr) return why = L"The saved file has no ID3v2 tag", false;
+        found.id3Version = tag->header()->majorVersion();
+        for (const auto& [key, values] : written.values)
+            found.values.emplace_back(key, FrameTexts(*tag, ByteVector(Narrow(key).c_str())));
+        return true;
+    }
+    case MediaRoute::Mp4Map: {
+        MP4::File file(&stream, kNoAudioProperties, kFast);
+        if (!file.isValid()) return why = L"The saved file cannot be read as an MP4 file", false;
+        SetWholeSet(file.properties(), found);
+        return true;
+    }
+    case MediaRoute::AsfMap: {
+        ASF::File file(&stream, kNoAudioProperties, kFast);
+        if (!file.isValid()) return why = L"The saved file cannot be read as an ASF file", false;
+        SetWholeSet(file.properties(), found);
+        return true;
+    }
+    case MediaRoute::BasicFields: {
+        const BasicFile file(stream);
+        if (!file.ref || file.ref->tag() == nullptr)
+            return why = L"The saved file cannot be read by the tag library", false;
+        SetWholeSet(BasicFieldsOf(*file.ref->tag()), found);
+        return true;
+    }
+    }
+    return false;
 }
 
 } // namespace
@@ -138,13 +324,78 @@ void ReadMediaTags(IOStream& stream, MediaRoute route, const JsonWrapper& propLi
     if (result.GetCount() == 0) ReadBasicFields(stream, propList, result);
 }
 
-bool WriteMediaTags(IOStream& stream, MediaRoute route, JsonView request)
+bool IsOfRouteKind(IOStream& stream, MediaRoute route, std::wstring& why)
 {
+    bool matches = false;
     switch (route) {
-    case MediaRoute::Id3v2Frames: return WriteFrames(stream, request);
-    case MediaRoute::Mp4Map: return WriteMap<MP4::File>(stream, request);
-    case MediaRoute::AsfMap: return WriteMap<ASF::File>(stream, request);
-    case MediaRoute::BasicFields: return WriteBasicFields(stream, request);
+    case MediaRoute::Id3v2Frames:
+        matches = StartsWithId3v2(stream) || MPEG::File::isSupported(&stream);
+        if (!matches) why = L"The file is not an MP3 file: no ID3v2 tag and no MPEG frame found";
+        break;
+    case MediaRoute::Mp4Map:
+        matches = MP4::File::isSupported(&stream);
+        if (!matches) why = L"The file is not an MP4 file: no MP4 header found";
+        break;
+    case MediaRoute::AsfMap:
+        matches = ASF::File::isSupported(&stream);
+        if (!matches) why = L"The file is not an ASF file: no ASF header found";
+        break;
+    case MediaRoute::BasicFields:
+        matches = BasicFile(stream).ref != nullptr;
+        if (!matches) why = L"The file is of no media kind the tag library knows";
+        break;
+    }
+    stream.seek(0);
+    return matches;
+}
+
+bool WriteMediaTags(IOStream& stream, MediaRoute route, JsonView request, WrittenTags& written, std::wstring& why)
+{
+    if (!IsOfRouteKind(stream, route, why)) return false;
+    switch (route) {
+    case MediaRoute::Id3v2Frames: return WriteFrames(stream, request, written, why);
+    case MediaRoute::Mp4Map: return WriteMap<MP4::File>(stream, request, written, why);
+    case MediaRoute::AsfMap: return WriteMap<ASF::File>(stream, request, written, why);
+    case MediaRoute::BasicFields: return WriteBasicFields(stream, request, written, why);
     }
     return false;
+}
+
+bool CheckMediaTags(IOStream& stream, MediaRoute route, const WrittenTags& written, std::wstring& why)
+{
+    WrittenTags found;
+    if (!ReadBack(stream, route, written, found, why)) return false;
+    if (written.id3Version != 0 && found.id3Version != written.id3Version) {
+        why = L"The saved ID3v2 tag has version 2." + std::to_wstring(found.id3Version) + L", not 2." +
+              std::to_wstring(written.id3Version);
+        return false;
+    }
+    for (const auto& [key, values] : written.values) {
+        auto at = std::find_if(found.values.begin(), found.values.end(),
+                               [&key = key](const auto& entry) { return entry.first == key; });
+        const std::vector<std::wstring> none;
+        std::vector<std::wstring> stored = at == found.values.end() ? none : at->second;
+        std::vector<std::wstring> wanted = values;
+        // An ASF attribute's values stand in more than one header object, which the library reads
+        // back in another order than it was given them.
+        if (route == MediaRoute::AsfMap) {
+            std::sort(stored.begin(), stored.end());
+            std::sort(wanted.begin(), wanted.end());
+        }
+        if (stored != wanted) {
+            why = L"The saved file holds " + Quoted(stored) + L" under " + key + L", not " + Quoted(values);
+            return false;
+        }
+    }
+    if (written.wholeSet && found.values.size() != written.values.size()) {
+        for (const auto& [key, values] : found.values) {
+            auto at = std::find_if(written.values.begin(), written.values.end(),
+                                   [&key = key](const auto& entry) { return entry.first == key; });
+            if (at == written.values.end()) {
+                why = L"The saved file holds " + key + L", which was not written";
+                return false;
+            }
+        }
+    }
+    return true;
 }

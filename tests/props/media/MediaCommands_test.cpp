@@ -213,7 +213,16 @@ TEST(MediaCommands, SetTheYearOfAFlacFileOnlyFromAWholeNumber)
     EXPECT_EQ(ReadWithMutagen(path).tags, Changed(before.tags, {{L"date", Values{L"2001"}}}));
 }
 
-TEST(MediaCommands, RefuseAnEmptyFileName)
+TEST(MediaCommands, RefuseAWriteTheyCannotMakeWithTheReasonInTheAnswer)
 {
-    EXPECT_EQ(Answer(SetMedia(L"", Object().Object(L"TITLE", Data(L"x")))), L"{\"result\":false,\"error\":\"\"}");
+    const TempDir dir;
+    const std::wstring text = dir.MakeFile(L"notes.mp3", "plain text\n");
+    const std::vector<std::wstring> answers = Answers({
+        SetMedia(L"", Object().Object(L"TITLE", Data(L"x"))),
+        SetMedia(text, Object().Object(L"TIT2", Data(L"x"))),
+    });
+    EXPECT_EQ(answers[0], L"{\"result\":false,\"error\":\"No file name was given\"}");
+    EXPECT_EQ(answers[1], L"{\"result\":false,\"error\":\"The file is not an MP3 file: no ID3v2 tag and no MPEG "
+                          L"frame found\"}");
+    EXPECT_EQ(ReadAll(text), "plain text\n");
 }

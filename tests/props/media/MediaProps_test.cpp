@@ -56,7 +56,8 @@ bool Write(const std::wstring& path, const JsonObject& request)
     MediaProps handler;
     std::wstring error;
     const bool written = handler.SetProps(path, request.Document().View(), error);
-    EXPECT_EQ(error, L"") << "the media handler gives no error text";
+    // A write that failed says why; one that succeeded says nothing.
+    EXPECT_EQ(written, error.empty()) << Utf16ToUtf8(error);
     return written;
 }
 
@@ -259,7 +260,7 @@ TEST(MediaPropsWriting, ChangesExactlyTheRequestedValuesAndLeavesTheAudioAlone)
         std::pair<const wchar_t*, const wchar_t*> probed{}; // a tag ffprobe must show
     } cases[] = {
         // ".mp3": only the members sent; every frame of an identifier; new frames of their kind;
-        // saved as ID3v2.3.
+        // a tag read as ID3v2.4 saved as 2.4, any other as 2.3.
         {L"id3v23.mp3",
          Send::Members,
          {{L"TIT2", L"Neuer Titel"}},
@@ -269,18 +270,18 @@ TEST(MediaPropsWriting, ChangesExactlyTheRequestedValuesAndLeavesTheAudioAlone)
          Send::Members,
          {{L"TPE1", L"Zoë 𝄞 Example"}},
          {{L"TPE1", Values{L"Zoë 𝄞 Example"}}, {v1Comment, Values{L"Made for tests"}}},
-         L"2.3.0"},
+         L"2.4.0"},
         {L"two-comments.mp3",
          Send::Members,
          {{L"COMM", L"Eins"}},
          {{L"COMM::eng", Values{L"Eins"}}, {L"COMM:Notiz:deu", Values{L"Eins"}}, {v1Comment, Values{L"Eins"}}},
-         L"2.3.0"},
+         L"2.4.0"},
         // mutagen lists no frame it does not know; ffprobe shows the new TXYZ.
         {L"id3v24.mp3",
          Send::Members,
          {{L"TXYZ", L"Neu"}, {L"TIT2", L"Zwei"}},
          {{L"TIT2", Values{L"Zwei"}}, {v1Comment, Values{L"Made for tests"}}},
-         L"2.3.0",
+         L"2.4.0",
          {L"TXYZ", L"Neu"}},
         // A file without an ID3v2 tag gets one; each kind of frame is made as that kind.
         {L"plain.mp3",
@@ -441,25 +442,36 @@ TEST(MediaPropsWriting, WorksOnNamesWithAnyUnicodeCharacters)
     }
 }
 
-TEST(MediaPropsWriting, RefusesWhatItCannotWriteAndLeavesTheFileAsItWas)
+TEST(MediaPropsWriting, RefusesWhatItCannotWriteSaysWhyAndLeavesTheFileAsItWas)
 {
+    const wchar_t* const title = L"{\"TITLE\":{\"data\":\"x\"}}";
     const struct {
         const char* what;
         const wchar_t* fixture; // copied as `name`, or a text file when null
         const wchar_t* name;
         DWORD attributes;
-        const wchar_t* props; // the category's member of "props", as JSON text
+        const wchar_t* props;  // the category's member of "props", as JSON text
+        const wchar_t* reason; // what "error" must say
     } cases[] = {
-        {"a read-only file", L"id3v23.mp3", L"a.mp3", FILE_ATTRIBUTE_READONLY, L"{\"TIT2\":{\"data\":\"x\"}}"},
-        {"a frame kind that holds no text", L"id3v23.mp3", L"a.mp3", 0, L"{\"APIC\":{\"data\":\"x\"}}"},
-        {"a name that is no frame", L"id3v23.mp3", L"a.mp3", 0, L"{\"TIT2\":{\"data\":\"x\"},\"NOT A FRAME\":{}}"},
-        {"a name of five letters", L"plain.mp3", L"a.mp3", 0, L"{\"TITLEX\":{\"data\":\"x\"}}"},
-        {"a request that is not an object", L"tags.m4a", L"a.m4a", 0, L"\"TITLE\""},
-        {"a request that is a list", L"tags.flac", L"a.flac", 0, L"[{\"TITLE\":{\"data\":\"x\"}}]"},
-        {"a text file named as MP4", nullptr, L"a.m4a", 0, L"{\"TITLE\":{\"data\":\"x\"}}"},
-        {"a text file named as ASF", nullptr, L"a.wma", 0, L"{\"TITLE\":{\"data\":\"x\"}}"},
-        {"a text file named as FLAC", nullptr, L"a.flac", 0, L"{\"TITLE\":{\"data\":\"x\"}}"},
-        {"a text file of no known kind", nullptr, L"a.txt", 0, L"{\"TITLE\":{\"data\":\"x\"}}"},
+        {"a read-only file", L"id3v23.mp3", L"a.mp3", FILE_ATTRIBUTE_READONLY, L"{\"TIT2\":{\"data\":\"x\"}}",
+         L"The file is read-only"},
+        {"a frame kind that holds no text", L"id3v23.mp3", L"a.mp3", 0, L"{\"APIC\":{\"data\":\"x\"}}",
+         L"APIC frames hold no text that could be set"},
+        {"a name that is no frame", L"id3v23.mp3", L"a.mp3", 0, L"{\"TIT2\":{\"data\":\"x\"},\"NOT A FRAME\":{}}",
+         L"\"NOT A FRAME\" is not an ID3v2 frame identifier"},
+        {"a name of five letters", L"plain.mp3", L"a.mp3", 0, L"{\"TITLEX\":{\"data\":\"x\"}}",
+         L"\"TITLEX\" is not an ID3v2 frame identifier"},
+        {"a request that is not an object", L"tags.m4a", L"a.m4a", 0, L"\"TITLE\"",
+         L"The request holds no media values"},
+        {"a request that is a list", L"tags.flac", L"a.flac", 0, L"[{\"TITLE\":{\"data\":\"x\"}}]",
+         L"The request holds no media values"},
+        // A file of another kind under a route's name: nothing is added to it.
+        {"an MP4 file named as MP3", L"tags.m4a", L"a.mp3", 0, L"{\"TIT2\":{\"data\":\"x\"}}",
+         L"The file is not an MP3 file: no ID3v2 tag and no MPEG frame found"},
+        {"an MP3 file named as MP4", L"id3v23.mp3", L"a.m4a", 0, title,
+         L"The file is not an MP4 file: no MP4 header found"},
+        {"an FLAC file named as ASF", L"tags.flac", L"a.wma", 0, title,
+         L"The file is not an ASF file: no ASF header found"},
     };
     for (const auto& c : cases) {
         const TempDir dir;
@@ -471,9 +483,46 @@ TEST(MediaPropsWriting, RefusesWhatItCannotWriteAndLeavesTheFileAsItWas)
         MediaProps handler;
         std::wstring error;
         EXPECT_FALSE(handler.SetProps(path, props.View(), error)) << c.what;
-        EXPECT_EQ(error, L"") << c.what;
+        EXPECT_EQ(error, c.reason) << c.what;
         EXPECT_EQ(ReadAll(path), bytes) << c.what;
         EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::wstring>{c.name}) << c.what;
+    }
+}
+
+TEST(MediaPropsWriting, RefusesATextFileUnderEveryMediaNameAndLeavesItAsItWas)
+{
+    const struct {
+        const wchar_t* name;
+        const wchar_t* reason;
+    } cases[] = {
+        {L"a.mp3", L"The file is not an MP3 file: no ID3v2 tag and no MPEG frame found"},
+        {L"a.m4a", L"The file is not an MP4 file: no MP4 header found"},
+        {L"a.mp4", L"The file is not an MP4 file: no MP4 header found"},
+        {L"a.mov", L"The file is not an MP4 file: no MP4 header found"},
+        {L"a.wma", L"The file is not an ASF file: no ASF header found"},
+        {L"a.wmv", L"The file is not an ASF file: no ASF header found"},
+    };
+    const wchar_t* const basicNames[] = {L"a.flac", L"a.ogg", L"a.wav", L"a.aiff", L"a.opus", L"a.ape",
+                                         L"a.wv",   L"a.mpc", L"a.tta", L"a.spx",  L"a.dsf",  L"a.txt"};
+    std::vector<std::pair<std::wstring, std::wstring>> all;
+    for (const auto& c : cases)
+        all.emplace_back(c.name, c.reason);
+    for (const wchar_t* name : basicNames)
+        all.emplace_back(name, L"The file is of no media kind the tag library knows");
+    // Text, and text that starts like the kind's header would, are both refused.
+    for (const std::string text : {std::string("plain text, not a media file\n"), std::string(4096, ' ')}) {
+        for (const auto& [name, reason] : all) {
+            const TempDir dir;
+            const std::wstring path = dir.MakeFile(name, text);
+            const std::wstring key = name == L"a.mp3" ? L"TIT2" : L"TITLE";
+            const JsonWrapper props = Parsed(L"{\"" + key + L"\":{\"data\":\"x\"}}");
+            MediaProps handler;
+            std::wstring error;
+            EXPECT_FALSE(handler.SetProps(path, props.View(), error)) << Utf16ToUtf8(name);
+            EXPECT_EQ(error, reason) << Utf16ToUtf8(name);
+            EXPECT_EQ(ReadAll(path), text) << Utf16ToUtf8(name);
+            EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::wstring>{name}) << Utf16ToUtf8(name);
+        }
     }
 }
 
@@ -486,9 +535,13 @@ TEST(MediaPropsWriting, RefusesAMissingFileAnEmptyNameAndAMissingRequest)
     MediaProps handler;
     std::wstring error;
     EXPECT_FALSE(handler.SetProps(dir.Path() + L"\\missing.m4a", title.View(), error));
+    EXPECT_EQ(error.rfind(L"The file cannot be read: ", 0), 0u) << Utf16ToUtf8(error);
+    error.clear();
     EXPECT_FALSE(handler.SetProps(L"", title.View(), error));
+    EXPECT_EQ(error, L"No file name was given");
     // Without the category's object the whole-set route would remove every tag.
     EXPECT_FALSE(handler.SetProps(path, JsonView(), error));
+    EXPECT_EQ(error, L"The request holds no media values");
     EXPECT_EQ(ReadAll(path), bytes);
     EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::wstring>{L"tags.m4a"});
 }
