@@ -2,6 +2,7 @@
 // the file as mutagen reads it (exactly the values asked for, nothing else lost, the audio packets
 // untouched), and the writes it refuses without touching the file.
 #include "props/media/MediaProps.h"
+#include "platform/FileSave.h"
 #include "props/media/MediaTags.h"
 #include "core/TextConvert.h"
 #include "tests/props/media/MediaChecks.h"
@@ -535,7 +536,7 @@ TEST(MediaPropsWriting, RefusesAMissingFileAnEmptyNameAndAMissingRequest)
     MediaProps handler;
     std::wstring error;
     EXPECT_FALSE(handler.SetProps(dir.Path() + L"\\missing.m4a", title.View(), error));
-    EXPECT_EQ(error.rfind(L"The file cannot be read: ", 0), 0u) << Utf16ToUtf8(error);
+    EXPECT_EQ(error, SystemErrorText(ERROR_FILE_NOT_FOUND));
     error.clear();
     EXPECT_FALSE(handler.SetProps(L"", title.View(), error));
     EXPECT_EQ(error, L"No file name was given");
