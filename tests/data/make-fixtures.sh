@@ -232,6 +232,23 @@ id3_tags([("eng", "", comment)]).save(
 id3_tags([("eng", "", comment), ("deu", "Notiz", "Zweiter Kommentar")]).save(
     copy("audio.mp3", "two-comments.mp3"), v1=0, v2_version=4, padding=small_padding)
 
+# ID3v2.4 with the frames version 2.3 lacks (TDRL, TDTG, TMOO, TPRO, TSST, RVA2) and frames of
+# other kinds: a save that went through version 2.3 would lose the first ones.
+rich = id3_tags([("eng", "", comment)])
+rich.add(id3.TDRL(encoding=3, text="2021-05-06"))
+rich.add(id3.TDTG(encoding=3, text="2021-05-07T08:09:10"))
+rich.add(id3.TMOO(encoding=3, text="Calm"))
+rich.add(id3.TPRO(encoding=3, text="2021 Example Records"))
+rich.add(id3.TSST(encoding=3, text="Side A"))
+rich.add(id3.RVA2(desc="track", channel=1, gain=-2.5, peak=0.5))
+rich.add(id3.TXXX(encoding=3, desc="MOOD", text="quiet"))
+rich.add(id3.USLT(encoding=3, lang="eng", desc="", text="La la la"))
+rich.add(id3.WOAR(url="https://example.com/anna"))
+rich.add(id3.POPM(email="anna@example.com", rating=196, count=3))
+rich.add(id3.APIC(encoding=3, mime="image/png", type=3, desc="cover", data=b"\x89PNG\r\n\x1a\n"))
+rich.add(id3.TIPL(encoding=3, people=[["producer", "Ben Example"]]))
+rich.save(copy("audio.mp3", "id3v24-frames.mp3"), v1=0, v2_version=4, padding=small_padding)
+
 m4a = MP4(copy("audio.m4a", "tags.m4a"))
 m4a.update({"\xa9nam": title, "\xa9ART": artist, "\xa9alb": album, "\xa9day": year,
             "\xa9gen": genre, "\xa9cmt": comment, "trkn": [(3, 12)]})

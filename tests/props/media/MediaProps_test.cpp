@@ -3,6 +3,7 @@
 // untouched), and the writes it refuses without touching the file.
 #include "props/media/MediaProps.h"
 #include "platform/FileSave.h"
+#include "props/media/CheckedStream.h"
 #include "props/media/MediaTags.h"
 #include "core/TextConvert.h"
 #include "tests/props/media/MediaChecks.h"
@@ -566,25 +567,198 @@ TEST(MediaPropsWriting, LeavesTheOriginalAsItWasWhenTheWrittenCopyCannotTakeItsP
 
 TEST(MediaPropsWriting, KeepsTheFilesCreationTimeAndAttributes)
 {
-    const TempDir dir;
-    const std::wstring path = CopyFixture(L"media/id3v23.mp3", dir);
-    const FILETIME created = MakeFileTime(2003, 4, 5, 6, 7, 8);
-    ASSERT_TRUE(SetTimes(path, &created, nullptr, nullptr));
-    // Wine on Linux keeps no creation time of its own; it is checked only where it is kept.
-    FILETIME before{}, accessed{}, written{};
-    ASSERT_TRUE(GetTimes(path, before, accessed, written));
-    const bool keepsCreation = Ticks(before) == Ticks(created);
-    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    const DWORD cases[] = {
+        // A written file is marked for backup (archive), as any changed file is.
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE,
+        FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE,
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE,
+    };
+    for (const DWORD attributes : cases) {
+        const TempDir dir;
+        const std::wstring path = CopyFixture(L"media/id3v23.mp3", dir);
+        const FILETIME created = MakeFileTime(2003, 4, 5, 6, 7, 8);
+        ASSERT_TRUE(SetTimes(path, &created, nullptr, nullptr));
+        // Wine on Linux keeps no creation time of its own; it is checked only where it is kept.
+        FILETIME before{}, accessed{}, written{};
+        ASSERT_TRUE(GetTimes(path, before, accessed, written));
+        const bool keepsCreation = Ticks(before) == Ticks(created);
+        ASSERT_TRUE(SetFileAttributesW(path.c_str(), attributes));
 
-    ASSERT_TRUE(Write(path, Members({{L"TIT2", L"Versteckt"}})));
+        ASSERT_TRUE(Write(path, Members({{L"TIT2", L"Versteckt"}}))) << attributes;
 
-    FILETIME nowCreated{};
-    ASSERT_TRUE(GetTimes(path, nowCreated, accessed, written));
-    if (keepsCreation) {
-        EXPECT_EQ(Ticks(nowCreated), Ticks(created));
+        FILETIME nowCreated{};
+        ASSERT_TRUE(GetTimes(path, nowCreated, accessed, written));
+        if (keepsCreation) {
+            EXPECT_EQ(Ticks(nowCreated), Ticks(created));
+        }
+        EXPECT_EQ(GetFileAttributesW(path.c_str()), attributes);
+        MutagenView after = ReadWithMutagen(path);
+        if (after.found) {
+            EXPECT_EQ(after.tags[L"TIT2"], std::vector<std::wstring>{L"Versteckt"});
+        }
     }
-    EXPECT_EQ(GetFileAttributesW(path.c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
-    EXPECT_EQ(MemberText(Read(path).Member(L"TIT2"), L"data"), L"Versteckt");
+}
+
+TEST(MediaPropsWriting, KeepsAnId3v24TagAndEveryFrameItHolds)
+{
+    // Among them the frames that version 2.3 lacks: TDRL, TDTG, TMOO, TPRO, TSST, RVA2.
+    const TempDir dir;
+    const std::wstring path = CopyFixture(L"media/id3v24-frames.mp3", dir);
+    const MutagenView before = ReadWithMutagen(path);
+    if (!before.found) GTEST_SKIP() << before.missing;
+    ASSERT_EQ(before.version, L"2.4.0");
+    std::string missing;
+    const std::string audio = AudioDigest(path, missing);
+
+    ASSERT_TRUE(Write(path, Members({{L"TIT2", L"Neu"}, {L"TMOO", L"Heiter"}})));
+
+    const MutagenView after = ReadWithMutagen(path);
+    EXPECT_EQ(after.version, L"2.4.0");
+    const TagValues expected =
+        Changed(before.tags, {{L"TIT2", std::vector<std::wstring>{L"Neu"}},
+                              {L"TMOO", std::vector<std::wstring>{L"Heiter"}},
+                              // The save adds an ID3v1 tag of the basic fields; mutagen lists its comment apart.
+                              {L"COMM:ID3v1 Comment:eng", std::vector<std::wstring>{L"Made for tests"}}});
+    EXPECT_EQ(after.tags, expected) << "read back:" << Describe(after.tags) << "\nexpected:" << Describe(expected);
+    if (!audio.empty()) {
+        EXPECT_EQ(AudioDigest(path, missing), audio);
+    }
+}
+
+namespace {
+
+std::vector<std::wstring> ScratchFilesIn(const std::wstring& folder)
+{
+    std::vector<std::wstring> scratch;
+    for (const std::wstring& name : FolderNames(folder)) {
+        if (name.rfind(L"~vk", 0) == 0) scratch.push_back(name);
+    }
+    return scratch;
+}
+
+bool EndsWith(const std::wstring& text, const std::wstring& end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+struct BudgetReset {
+    ~BudgetReset() { FileSave::SetWriteBudgetForTests(std::nullopt); }
+};
+
+} // namespace
+
+TEST(MediaPropsWriting, LeavesTheOriginalAsItWasWhateverByteCountTheDiskFillsAt)
+{
+    // Each save fails after n bytes, for every n up to the first that lets it succeed: the
+    // original is whole each time, no scratch file remains, and the answer says why.
+    const std::wstring longTitle(200, L'T'); // more than the tag's padding: the audio moves
+    const struct {
+        const wchar_t* fixture;
+        Send send;
+        Changes sent;
+        const wchar_t* mutagenKey;
+    } cases[] = {
+        {L"id3v23.mp3", Send::Members, {{L"TIT2", longTitle}}, L"TIT2"},
+        {L"id3v24-frames.mp3", Send::Members, {{L"TIT2", L"Kurz"}}, L"TIT2"},
+        {L"plain.mp3", Send::Members, {{L"TIT2", L"Neu"}}, L"TIT2"},
+        {L"tags.m4a", Send::WholeSet, {{L"TITLE", longTitle}}, L"©nam"},
+        {L"tags.wma", Send::WholeSet, {{L"TITLE", L"Neu"}}, L"Title"},
+        {L"tags.flac", Send::WholeSet, {{L"TITLE", longTitle}}, L"title"},
+        {L"tags.ogg", Send::WholeSet, {{L"TITLE", longTitle}}, L"title"},
+    };
+    const BudgetReset reset;
+    for (const auto& c : cases) {
+        const TempDir dir;
+        const std::wstring path = CopyFixture(std::wstring(L"media/") + c.fixture, dir);
+        const std::string bytes = ReadAll(path);
+        const JsonObject request = c.send == Send::WholeSet ? WholeSet(path, c.sent) : Members(c.sent);
+        SCOPED_TRACE(Utf16ToUtf8(c.fixture));
+        uint64_t budget = 0;
+        for (;; ++budget) {
+            ASSERT_LT(budget, 1u << 20) << "the save never succeeded";
+            FileSave::SetWriteBudgetForTests(budget);
+            MediaProps handler;
+            std::wstring error;
+            if (handler.SetProps(path, request.Document().View(), error)) break;
+            ASSERT_EQ(ReadAll(path), bytes) << "after " << budget << " bytes";
+            ASSERT_EQ(ScratchFilesIn(dir.Path()), std::vector<std::wstring>{}) << "after " << budget << " bytes";
+            ASSERT_TRUE(EndsWith(error, L"(112)")) << "after " << budget << " bytes: " << Utf16ToUtf8(error);
+        }
+        FileSave::SetWriteBudgetForTests(std::nullopt);
+        EXPECT_GT(budget, 0u);
+        EXPECT_EQ(ScratchFilesIn(dir.Path()), std::vector<std::wstring>{});
+        MutagenView after = ReadWithMutagen(path);
+        if (!after.found) continue;
+        EXPECT_EQ(after.tags[c.mutagenKey], std::vector<std::wstring>{c.sent.front().second.value()});
+    }
+}
+
+TEST(MediaPropsWriting, FailsWithTheReasonOnAFullDiskAndLeavesTheFileAsItWas)
+{
+    // A small file system of its own, mounted for the test where the machine lets it.
+    const TempDir dir;
+    const std::wstring disk = dir.MakeFolder(L"disk");
+    const ReaderResult mount = RunReader(L"mount", {L"-t", L"tmpfs", L"-o", L"size=2m", L"tmpfs", disk});
+    if (!mount.found || mount.exitCode != 0) GTEST_SKIP() << "cannot mount a small disk here: " << mount.err;
+    struct Unmount {
+        std::wstring disk;
+        ~Unmount() { RunReader(L"umount", {disk}); }
+    } unmount{disk};
+    const std::wstring path = CopyFixture(L"media/id3v23.mp3", dir);
+    const std::wstring onDisk = disk + L"\\song.mp3";
+    ASSERT_TRUE(CopyFileW(path.c_str(), onDisk.c_str(), FALSE));
+    // Fill the disk, so that only a few kilobytes stay free.
+    const HANDLE filler = CreateFileW((disk + L"\\filler").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(filler, INVALID_HANDLE_VALUE);
+    const std::string block(4096, 'f');
+    DWORD wrote = 0;
+    while (WriteFile(filler, block.data(), static_cast<DWORD>(block.size()), &wrote, nullptr) &&
+           wrote == block.size()) {
+    }
+    SetFilePointer(filler, -2 * static_cast<LONG>(block.size()), nullptr, FILE_CURRENT);
+    SetEndOfFile(filler);
+    CloseHandle(filler);
+    const std::string bytes = ReadAll(onDisk);
+
+    MediaProps handler;
+    std::wstring error;
+    const JsonObject request = Members({{L"TIT2", std::wstring(6000, L'x')}});
+    EXPECT_FALSE(handler.SetProps(onDisk, request.Document().View(), error));
+
+    EXPECT_TRUE(EndsWith(error, L"(112)")) << Utf16ToUtf8(error);
+    EXPECT_EQ(ReadAll(onDisk), bytes);
+    EXPECT_EQ(FolderNames(disk), (std::vector<std::wstring>{L"filler", L"song.mp3"}));
+}
+
+TEST(MediaCheckedStream, MovesTheTailInPiecesWhenABlockGrowsOrShrinks)
+{
+    // Tails of several pieces, moved up (from the end) and down (from the front).
+    std::string bytes(3 * (1 << 20) + 12345, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>((i * 2654435761u) >> 13);
+    const TempDir dir;
+    const std::wstring path = dir.MakeFile(L"data.bin", bytes);
+    std::string expected = bytes;
+    {
+        FileSave save(path);
+        ASSERT_TRUE(save.Begin(FileSave::Start::CopyOfOriginal, bytes.size() * 2)) << Utf16ToUtf8(save.Error());
+        CheckedStream stream(save, path);
+        const std::string grown(5000, 'g');
+        stream.insert(TagLib::ByteVector(grown.data(), static_cast<unsigned int>(grown.size())), 100, 10);
+        expected.replace(100, 10, grown);
+        stream.removeBlock(70, (1 << 20) + 7);
+        expected.erase(70, (1 << 20) + 7);
+        const std::string same(20, 's');
+        stream.insert(TagLib::ByteVector(same.data(), static_cast<unsigned int>(same.size())), 30, 20);
+        expected.replace(30, 20, same);
+        stream.seek(0, TagLib::IOStream::End);
+        stream.writeBlock(TagLib::ByteVector("end", 3));
+        expected += "end";
+        EXPECT_EQ(static_cast<uint64_t>(stream.length()), expected.size());
+        save.Truncate(stream.Size());
+        ASSERT_TRUE(save.Finish(nullptr)) << Utf16ToUtf8(save.Error());
+    }
+    EXPECT_TRUE(ReadAll(path) == expected) << "the file's bytes differ from the moves made";
 }
 
 namespace {
