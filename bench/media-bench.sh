@@ -4,6 +4,8 @@
 # Wine, timed inside the process, best of twenty rounds), exiftool in batch mode (one process for all
 # files, `exiftool -j`) and mutagen (one Python process for all files), both timed as whole
 # processes, as a user runs them, best of three runs.
+# Then it reads one sparse 2 GiB file named .mp3 that holds only zeros (no tag, no MPEG frame) and
+# prints the time: a read must look at the file's ends, never search all of it.
 #   bench/media-bench.sh [COPIES]   (default 60 copies of each of 5 fixtures)
 #   BUILD        the build tree (default build/)
 #   WINEPREFIX   kept when set, else the build tree's prefix
@@ -37,3 +39,10 @@ echo "mutagen (one Python process for all files, best of 3 runs): $mutagen_rate 
 
 awk -v o="$ours_rate" -v e="$exif_rate" -v m="$mutagen_rate" \
   'BEGIN { printf "media handler: %.1f x exiftool, %.1f x mutagen (goal: at least 10 x exiftool)\n", o / e, o / m }'
+
+echo "== reading a sparse 2 GiB file named .mp3 that holds only zeros"
+mkdir "$work/zeros"
+truncate -s 2G "$work/zeros/zeros.mp3"
+zeros=$(run_bench media_bench.exe "$(winepath -w "$work/zeros")" 1 || true)
+echo "$zeros" | grep -v '^files/s '
+awk -v r="$(figure "$zeros" files/s)" 'BEGIN { if (r > 0) printf "one read of the 2 GiB file: %.2f ms\n", 1000 / r }'
