@@ -14,6 +14,7 @@
 #include <taglib/tiostream.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <memory>
 
 using namespace TagLib;
@@ -110,8 +111,9 @@ std::wstring Quoted(const std::vector<std::wstring>& values)
 }
 
 // The stream under a name without an extension, so that the library takes a file's kind from its
-// content alone. By name it would take a text file for an APE, WavPack or Musepack file (whose
-// readers check little) or for a WAV file it then cannot store tags in.
+// content alone, by checks that read only a header. By name it would take a text file for an APE,
+// WavPack or Musepack file (whose readers check little) or for a WAV file it then cannot store tags
+// in, and search a file named as FLAC or Ogg from end to end.
 class ByContent : public IOStream {
 public:
     explicit ByContent(IOStream& stream) : stream_(stream) {}
@@ -135,32 +137,43 @@ private:
     IOStream& stream_;
 };
 
-// Module kinds have no content check in the library, but their readers check their headers.
-bool IsModuleName(const IOStream& stream)
+// The extension of the name the stream shows, in upper case.
+std::wstring UpperExtension(const IOStream& stream)
 {
     const std::wstring name = stream.name().wstr();
     const size_t dot = name.rfind(L'.');
-    if (dot == std::wstring::npos) return false;
-    std::wstring ext = name.substr(dot + 1);
+    std::wstring ext = dot == std::wstring::npos ? std::wstring() : name.substr(dot + 1);
     for (wchar_t& c : ext)
         c = c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
-    for (const wchar_t* known : {L"MOD", L"MODULE", L"NST", L"WOW", L"S3M", L"IT", L"XM"}) {
-        if (ext == known) return true;
+    return ext;
+}
+
+bool IsOneOf(const std::wstring& ext, std::initializer_list<const wchar_t*> known)
+{
+    for (const wchar_t* one : known) {
+        if (ext == one) return true;
     }
     return false;
 }
 
-// The file of the basic-fields route for writing and checking: the kind its content shows, or a
-// module kind by name. Null `ref` when the file is of neither.
+enum class Purpose { Reading, Writing };
+
+// The file of the basic-fields route: the kind its content shows; else, by name, a module kind
+// (no content check in the library, but their readers check their headers) and, for reading, any
+// kind whose reader looks at the file's ends only, so that a tag is found also where the audio is
+// not where the content check looks (an ID3v2 tag before anything but frames). Null `ref` when
+// the file is of none.
 struct BasicFile {
-    explicit BasicFile(IOStream& stream) : byContent(stream)
+    BasicFile(IOStream& stream, Purpose purpose) : byContent(stream)
     {
         ref = std::make_unique<FileRef>(&byContent, kNoAudioProperties, kFast);
-        if (ref->isNull()) {
-            ref.reset();
-            if (IsModuleName(stream)) ref = std::make_unique<FileRef>(&stream, kNoAudioProperties, kFast);
-            if (ref && ref->isNull()) ref.reset();
-        }
+        if (!ref->isNull()) return;
+        ref.reset();
+        const std::wstring ext = UpperExtension(stream);
+        const bool byName = IsOneOf(ext, {L"MOD", L"MODULE", L"NST", L"WOW", L"S3M", L"IT", L"XM"}) ||
+                            (purpose == Purpose::Reading && !IsOneOf(ext, {L"FLAC", L"OGG", L"OGA", L"SPX", L"OPUS"}));
+        if (byName) ref = std::make_unique<FileRef>(&stream, kNoAudioProperties, kFast);
+        if (ref && ref->isNull()) ref.reset();
     }
     ByContent byContent; // outlives the reference, which reads through it
     std::unique_ptr<FileRef> ref;
@@ -184,9 +197,11 @@ template <typename File> void ReadMap(IOStream& stream, const JsonWrapper& propL
 
 void ReadBasicFields(IOStream& stream, const JsonWrapper& propList, JsonWrapper& result)
 {
-    const FileRef ref(&stream, kNoAudioProperties, kFast);
-    if (ref.isNull()) return;
-    const Tag* tag = ref.tag();
+    // Not by name alone: the library would search a file named as FLAC or Ogg from end to end
+    // for the structure it lacks.
+    const BasicFile file(stream, Purpose::Reading);
+    if (!file.ref) return;
+    const Tag* tag = file.ref->tag();
     if (tag != nullptr && !tag->isEmpty()) AddPropertyMap(BasicFieldsOf(*tag), propList, result);
 }
 
@@ -263,7 +278,7 @@ template <typename File> bool WriteMap(IOStream& stream, JsonView request, Writt
 
 bool WriteBasicFields(IOStream& stream, JsonView request, WrittenTags& written, std::wstring& why)
 {
-    BasicFile file(stream);
+    BasicFile file(stream, Purpose::Writing);
     if (!file.ref || file.ref->tag() == nullptr) return why = kCouldNotRead, false;
     SetBasicFields(*file.ref->tag(), KeyedValues(request));
     // The fields read back as the tag normalises them (a year, a track number), so the record is
@@ -300,7 +315,7 @@ bool ReadBack(IOStream& stream, MediaRoute route, const WrittenTags& written, Wr
         return true;
     }
     case MediaRoute::BasicFields: {
-        const BasicFile file(stream);
+        const BasicFile file(stream, Purpose::Writing);
         if (!file.ref || file.ref->tag() == nullptr)
             return why = L"The saved file cannot be read by the tag library", false;
         SetWholeSet(BasicFieldsOf(*file.ref->tag()), found);
@@ -341,7 +356,7 @@ bool IsOfRouteKind(IOStream& stream, MediaRoute route, std::wstring& why)
         if (!matches) why = L"The file is not an ASF file: no ASF header found";
         break;
     case MediaRoute::BasicFields:
-        matches = BasicFile(stream).ref != nullptr;
+        matches = BasicFile(stream, Purpose::Writing).ref != nullptr;
         if (!matches) why = L"The file is of no media kind the tag library knows";
         break;
     }

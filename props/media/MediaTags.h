@@ -18,7 +18,8 @@ class IOStream;
 
 // Fills result, made an object first, with one entry per tag value in the order found: a copy of
 // the property list's member for the key with "data" appended, or "name", "type" ("String") and
-// "data". When the route finds nothing, the basic fields are read instead.
+// "data". When the route finds nothing, the basic fields are read instead, of the kind the file's
+// content shows (module kinds, which have no content check, by name).
 void ReadMediaTags(TagLib::IOStream& stream, MediaRoute route, const JsonWrapper& propList, JsonWrapper& result);
 
 // Whether the file holds its route's own structure, so that a write adds tags to a media file and

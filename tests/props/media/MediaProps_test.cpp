@@ -802,3 +802,19 @@ TEST(MediaPropsReading, ReadsTheTagsWithoutScanningTheAudio)
         EXPECT_LT(stream.bytesRead, 64u << 10) << "route " << static_cast<int>(route);
     }
 }
+
+TEST(MediaPropsReading, LooksAtTheEndsOnlyOfAFileWithoutTagOrFrame)
+{
+    // Zeros named as each route's kind: without an ID3v2 tag at the start the library would
+    // search an MP3 for one up to the first MPEG frame, which is nowhere.
+    const TempDir dir;
+    const std::string zeros(8 << 20, '\0');
+    for (const wchar_t* name : {L"zeros.mp3", L"zeros.m4a", L"zeros.wma", L"zeros.flac", L"zeros.ogg"}) {
+        const std::wstring path = dir.MakeFile(name, zeros);
+        CountingStream stream(path);
+        JsonWrapper media;
+        ReadMediaTags(stream, MediaRouteOf(path), JsonWrapper(), media);
+        EXPECT_EQ(media.GetCount(), 0) << Utf16ToUtf8(name);
+        EXPECT_LT(stream.bytesRead, 64u << 10) << Utf16ToUtf8(name);
+    }
+}
