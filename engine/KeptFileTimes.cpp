@@ -1,5 +1,6 @@
 #include "KeptFileTimes.h"
 
+#include "platform/ComError.h"
 #include "platform/UniqueHandle.h"
 
 namespace {
@@ -14,13 +15,6 @@ UniqueHandle OpenForAttributes(const std::wstring& fileName, DWORD access)
                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
 
-// The system's error code of a call that failed; never 0, so that a failure is not read as success.
-DWORD LastErrorOrFailure()
-{
-    const DWORD error = GetLastError();
-    return error != 0 ? error : ERROR_GEN_FAILURE;
-}
-
 std::wstring Note(const wchar_t* why, DWORD code)
 {
     return L"The file's times could not be kept: they could not be " + std::wstring(why) + L" (error " +
@@ -32,8 +26,8 @@ std::wstring Note(const wchar_t* why, DWORD code)
 DWORD SetFileTimesBack(const std::wstring& fileName, const FileTimesToKeep& times)
 {
     const UniqueHandle file = OpenForAttributes(fileName, FILE_WRITE_ATTRIBUTES);
-    if (!file.IsValid()) return LastErrorOrFailure();
-    if (!SetFileTime(file.Get(), &times.created, nullptr, &times.modified)) return LastErrorOrFailure();
+    if (!file.IsValid()) return LastErrorOr(ERROR_GEN_FAILURE);
+    if (!SetFileTime(file.Get(), &times.created, nullptr, &times.modified)) return LastErrorOr(ERROR_GEN_FAILURE);
     return 0;
 }
 
@@ -41,7 +35,7 @@ KeptFileTimes::KeptFileTimes(const std::wstring& fileName) : fileName_(fileName)
 {
     const UniqueHandle file = OpenForAttributes(fileName, FILE_READ_ATTRIBUTES);
     if (!file.IsValid() || !GetFileTime(file.Get(), &times_.created, nullptr, &times_.modified))
-        readError_ = LastErrorOrFailure();
+        readError_ = LastErrorOr(ERROR_GEN_FAILURE);
 }
 
 std::wstring KeptFileTimes::SetBack(SetFileTimesBackFunction setBack) const

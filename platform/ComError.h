@@ -15,6 +15,14 @@ private:
     HRESULT hr_;
 };
 
+// The system's last error code; `fallback` when the system left none, so that a failure is never
+// read as success.
+inline DWORD LastErrorOr(DWORD fallback)
+{
+    const DWORD error = GetLastError();
+    return error != 0 ? error : fallback;
+}
+
 // The system's last error as an HRESULT; E_FAIL when the system left no code.
 inline HRESULT HResultFromLastError()
 {

@@ -7,6 +7,7 @@
 // failure leaves both files under their own names.
 #include "FileSave.h"
 
+#include "platform/ComError.h"
 #include "platform/UniqueHandle.h"
 
 #include <algorithm>
@@ -29,12 +30,6 @@ constexpr DWORD kKeptAttributes =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 std::optional<uint64_t> g_budget;
-
-DWORD LastErrorOr(DWORD fallback)
-{
-    const DWORD error = GetLastError();
-    return error != 0 ? error : fallback;
-}
 
 bool RunsUnderWine()
 {
@@ -269,6 +264,14 @@ std::wstring SystemPath(const std::wstring& given)
     return out;
 }
 
+bool DiskHolds(const std::wstring& path, uint64_t bytes)
+{
+    const std::wstring folder = path.substr(0, NameStart(path));
+    ULARGE_INTEGER freeBytes{};
+    if (!GetDiskFreeSpaceExW(folder.empty() ? L"." : folder.c_str(), &freeBytes, nullptr, nullptr)) return true;
+    return freeBytes.QuadPart >= bytes + kSpareRoom;
+}
+
 void CleanUpInterruptedSaves()
 {
     HKEY key = nullptr;
@@ -344,7 +347,7 @@ bool FileSave::FailWithSystem(const wchar_t* what, DWORD code)
     return false;
 }
 
-bool FileSave::Begin(Start start, uint64_t expectedSize)
+bool FileSave::Begin(Start start, uint64_t newBytes)
 {
     if (original_.empty()) return FailWithSystem(L"", ERROR_INVALID_NAME);
     if (!GetFileAttributesExW(original_.c_str(), GetFileExInfoStandard, &originalData_))
@@ -364,12 +367,8 @@ bool FileSave::Begin(Start start, uint64_t expectedSize)
     const uint32_t hash = NameHash(original_);
     RemoveLeftovers(original_, hash);
 
-    const std::wstring folder = original_.substr(0, NameStart(original_));
-    ULARGE_INTEGER freeBytes{};
-    if (GetDiskFreeSpaceExW(folder.c_str(), &freeBytes, nullptr, nullptr)) {
-        const uint64_t needed = std::max(expectedSize, start == Start::CopyOfOriginal ? originalSize : 0) + kSpareRoom;
-        if (freeBytes.QuadPart < needed) return FailWithSystem(L"", ERROR_DISK_FULL);
-    }
+    if (!DiskHolds(original_, (start == Start::CopyOfOriginal ? originalSize : 0) + newBytes))
+        return FailWithSystem(L"", ERROR_DISK_FULL);
 
     for (unsigned attempt = 0; attempt < 256; ++attempt) {
         const std::wstring name = ScratchName(original_, hash, attempt);
@@ -508,6 +507,17 @@ bool FileSave::Finish(const Verify& verify)
 
 bool FileSave::Replace()
 {
+    // Another program's write to the original since the save began would be lost by the replace.
+    WIN32_FILE_ATTRIBUTE_DATA now{};
+    if (!GetFileAttributesExW(original_.c_str(), GetFileExInfoStandard, &now))
+        return FailWithSystem(L"", LastErrorOr(ERROR_FILE_NOT_FOUND));
+    if (CompareFileTime(&now.ftLastWriteTime, &originalData_.ftLastWriteTime) != 0 ||
+        now.nFileSizeHigh != originalData_.nFileSizeHigh || now.nFileSizeLow != originalData_.nFileSizeLow) {
+        Fail(L"The file was changed by another program during the save; it is left as that program wrote it",
+             ERROR_FILE_CHECKED_OUT);
+        return false;
+    }
+
     // The new file is the user's file as before: its created time and attributes are the
     // original's. Set before the replace, so that no instant shows the file with other ones.
     {

@@ -4,7 +4,7 @@
 // reader check it, and only then puts it in the original's place in one step:
 //
 //   FileSave save(path);
-//   if (!save.Begin(FileSave::Start::CopyOfOriginal, expectedSize)) return save.Error();
+//   if (!save.Begin(FileSave::Start::CopyOfOriginal, growth)) return save.Error();
 //   ... write through save.WriteAt()/Truncate(), or by save.ScratchPath() after CloseScratch() ...
 //   if (!save.Finish(verify)) return save.Error();
 //
@@ -40,9 +40,11 @@ public:
     ~FileSave();
 
     // Checks the original (it exists, is a file, is not read-only), removes what an interrupted save
-    // of it left behind, checks that the disk holds `expectedSize` more bytes and a margin, and makes
-    // the scratch file, open for reading and writing.
-    bool Begin(Start start, uint64_t expectedSize);
+    // of it left behind, checks that the disk holds the new file and a margin, and makes the scratch
+    // file, open for reading and writing. `newBytes` is the new file's whole size for Start::Empty,
+    // and how much the copy may grow for Start::CopyOfOriginal. The copy is written through
+    // WriteAt, so it counts against the test budget and IntendedSize() starts at its size.
+    bool Begin(Start start, uint64_t newBytes);
 
     // The scratch file in the system's \\?\ form, for writers that open it by name (close ours
     // first), and the original's.
@@ -52,7 +54,8 @@ public:
     void CloseScratch();
 
     // Checked access to the scratch file through our handle. Every write either happens whole or
-    // fails the save; the first failure is kept and every later call fails too.
+    // fails the save; the first failure is kept and every later call fails too. A read that meets
+    // the end of the file is no failure: it returns true with fewer bytes in `read`.
     bool ReadAt(uint64_t offset, void* data, size_t count, size_t* read = nullptr);
     bool WriteAt(uint64_t offset, const void* data, size_t count);
     bool Truncate(uint64_t size);
@@ -91,7 +94,6 @@ private:
     std::wstring scratch_;
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     WIN32_FILE_ATTRIBUTE_DATA originalData_{};
-    bool ownHandleWrites_ = false;
     bool replaced_ = false;
     uint64_t intended_ = 0;
     std::wstring error_;
@@ -103,6 +105,10 @@ private:
 // that a trailing dot or space stays part of the name and paths longer than MAX_PATH work. A path
 // already in that form is kept; empty text when no full path can be made.
 std::wstring SystemPath(const std::wstring& path);
+
+// Whether the disk that holds `path` (a file or a folder) has `bytes` free and a margin beside
+// them; true when the free space cannot be read, so that the write itself decides.
+bool DiskHolds(const std::wstring& path, uint64_t bytes);
 
 // The system's words for an error code, followed by the code: "There is not enough space on the
 // disk (112)".

@@ -25,9 +25,6 @@ std::wstring Failure(int32_t status)
     return text;
 }
 
-// Room for a new list at the end of the file, and a margin.
-constexpr uint64_t kSpareRoom = 1u << 20;
-
 // Identifiers compared as the property list compares member names: ASCII letters in either case.
 std::string Folded(std::string id)
 {
@@ -111,11 +108,7 @@ bool AVIFileProp::SetProps(const std::wstring& fileName, JsonView props, std::ws
     }
     if (!AviStatus::Failed(status)) {
         // The list may go at the end of the file: it must fit there.
-        const size_t slash = fileName.find_last_of(L"\\/");
-        const std::wstring folder = slash == std::wstring::npos ? std::wstring(L".\\") : fileName.substr(0, slash + 1);
-        ULARGE_INTEGER freeBytes{};
-        if (GetDiskFreeSpaceExW(folder.c_str(), &freeBytes, nullptr, nullptr) &&
-            freeBytes.QuadPart < content.size() + kSpareRoom) {
+        if (!DiskHolds(fileName, content.size())) {
             error = SystemErrorText(ERROR_DISK_FULL);
             return false;
         }

@@ -369,13 +369,9 @@ bool SummaryPropsEditor::WriteToStorage(const std::wstring& fileName, const std:
 
     // The sets are written into a copy beside the file, which replaces it only once it reads back
     // as written: a full disk, or storage code that gives up half way, leaves the original whole.
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    const uint64_t size = GetFileAttributesExW(fileName.c_str(), GetFileExInfoStandard, &data)
-                              ? (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow
-                              : 0;
     FileSave save(fileName);
     // Room for the sets to grow by a few sectors of the compound file.
-    if (!save.Begin(FileSave::Start::CopyOfOriginal, size + 256 * 1024)) {
+    if (!save.Begin(FileSave::Start::CopyOfOriginal, 256 * 1024)) {
         error = save.Error();
         return false;
     }

@@ -1,6 +1,7 @@
 #include "ExifFile.h"
 
 #include "ExifImage.h"
+#include "platform/ComError.h"
 #include "platform/UniqueHandle.h"
 
 #include <algorithm>
@@ -16,12 +17,6 @@ constexpr DWORD kChunk = 1u << 30;
 constexpr DWORD kSharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // The buffer an ImageFile keeps between files: enough for a large photo.
 constexpr size_t kKeptBuffer = 64 * 1024 * 1024;
-
-DWORD LastErrorOr(DWORD fallback)
-{
-    const DWORD error = GetLastError();
-    return error != 0 ? error : fallback;
-}
 
 bool ReadInto(HANDLE file, uint8_t* into, size_t size)
 {

@@ -13,14 +13,7 @@ constexpr uint64_t kMovePiece = 1 << 20;
 
 } // namespace
 
-CheckedStream::CheckedStream(FileSave& save, const std::wstring& shownName) : save_(save), name_(shownName)
-{
-    LARGE_INTEGER size{};
-    if (GetFileSizeEx(save.ScratchHandle(), &size))
-        length_ = static_cast<uint64_t>(size.QuadPart);
-    else
-        save.Fail(L"The scratch file's size cannot be read: " + SystemErrorText(GetLastError()), GetLastError());
-}
+CheckedStream::CheckedStream(FileSave& save, const std::wstring& shownName) : save_(save), name_(shownName) {}
 
 FileName CheckedStream::name() const
 {
@@ -29,8 +22,9 @@ FileName CheckedStream::name() const
 
 ByteVector CheckedStream::readBlock(size_t length)
 {
-    if (position_ >= length_ || length == 0) return ByteVector();
-    const size_t wanted = static_cast<size_t>(std::min<uint64_t>(length, length_ - position_));
+    const uint64_t size = Size();
+    if (position_ >= size || length == 0) return ByteVector();
+    const size_t wanted = static_cast<size_t>(std::min<uint64_t>(length, size - position_));
     ByteVector block(static_cast<unsigned int>(wanted), '\0');
     size_t read = 0;
     if (!save_.ReadAt(position_, block.data(), wanted, &read)) return ByteVector();
@@ -42,7 +36,7 @@ ByteVector CheckedStream::readBlock(size_t length)
 void CheckedStream::WriteAt(uint64_t offset, const char* data, size_t count)
 {
     if (count == 0) return;
-    if (save_.WriteAt(offset, data, count)) length_ = std::max(length_, offset + count);
+    save_.WriteAt(offset, data, count);
 }
 
 void CheckedStream::writeBlock(const ByteVector& data)
@@ -74,7 +68,8 @@ void CheckedStream::insert(const ByteVector& data, offset_t start, size_t replac
 {
     if (start < 0) return;
     const uint64_t at = static_cast<uint64_t>(start);
-    const uint64_t tail = at + replace < length_ ? length_ - (at + replace) : 0;
+    const uint64_t size = Size();
+    const uint64_t tail = at + replace < size ? size - (at + replace) : 0;
     if (data.size() > replace) {
         Move(at + replace, at + data.size(), tail);
     } else if (data.size() < replace) {
@@ -94,7 +89,7 @@ void CheckedStream::seek(offset_t offset, Position p)
 {
     const int64_t base = p == Beginning ? 0
                          : p == Current ? static_cast<int64_t>(position_)
-                                        : static_cast<int64_t>(length_);
+                                        : static_cast<int64_t>(Size());
     const int64_t to = base + offset;
     if (to >= 0) position_ = static_cast<uint64_t>(to);
 }
@@ -102,5 +97,5 @@ void CheckedStream::seek(offset_t offset, Position p)
 void CheckedStream::truncate(offset_t length)
 {
     if (length < 0) return;
-    if (save_.Truncate(static_cast<uint64_t>(length))) length_ = static_cast<uint64_t>(length);
+    save_.Truncate(static_cast<uint64_t>(length));
 }

@@ -26,11 +26,11 @@ public:
     bool isOpen() const override { return true; }
     void seek(TagLib::offset_t offset, Position p = Beginning) override;
     TagLib::offset_t tell() const override { return static_cast<TagLib::offset_t>(position_); }
-    TagLib::offset_t length() override { return static_cast<TagLib::offset_t>(length_); }
+    TagLib::offset_t length() override { return static_cast<TagLib::offset_t>(Size()); }
     void truncate(TagLib::offset_t length) override;
 
-    // The size the file must end with.
-    uint64_t Size() const { return length_; }
+    // The size the file must end with: the save keeps it from every write and truncation.
+    uint64_t Size() const { return save_.IntendedSize(); }
 
 private:
     // Moves [from, from + count) to `to`, front first when moving down, back first when moving up,
@@ -41,7 +41,6 @@ private:
     FileSave& save_;
     std::wstring name_;
     uint64_t position_ = 0;
-    uint64_t length_ = 0;
 };
 
 // A read-only stream over a file by name that shows the library another name: the check of a

@@ -16,13 +16,6 @@ uint64_t RoomForTags(JsonView props)
     return room;
 }
 
-uint64_t SizeOf(const std::wstring& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-    return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
-}
-
 } // namespace
 
 void MediaProps::GetProps(const std::wstring& fileName, JsonWrapper& result)
@@ -55,7 +48,7 @@ bool MediaProps::SetProps(const std::wstring& fileName, JsonView props, std::wst
         if (original.isOpen() && !IsOfRouteKind(original, route, error)) return false;
     }
     FileSave save(fileName);
-    if (!save.Begin(FileSave::Start::CopyOfOriginal, SizeOf(path) + RoomForTags(props))) {
+    if (!save.Begin(FileSave::Start::CopyOfOriginal, RoomForTags(props))) {
         error = save.Error();
         return false;
     }
@@ -65,8 +58,6 @@ bool MediaProps::SetProps(const std::wstring& fileName, JsonView props, std::wst
     {
         CheckedStream stream(save, fileName);
         saved = WriteMediaTags(stream, route, props, written, why);
-        // The size the file ends with, whatever the library did last.
-        if (saved) save.Truncate(stream.Size());
     }
     // A failed write through the stream is the cause, even where the library went on regardless.
     if (!save.Failed() && !saved) save.Fail(why);

@@ -15,25 +15,12 @@
 #include <chrono>
 #include <cstdio>
 #include <random>
-#include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
 constexpr int kRuns = 30;
-
-std::set<std::wstring> FilesIn(const TempDir& dir)
-{
-    std::set<std::wstring> names;
-    WIN32_FIND_DATAW found{};
-    const UniqueFindHandle search(FindFirstFileW((dir.Path() + L"\\*").c_str(), &found));
-    if (!search.IsValid()) return names;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name != L"." && name != L"..") names.insert(name);
-    } while (FindNextFileW(search.Get(), &found));
-    return names;
-}
 
 // Starts varenko-cmd.exe with one request line and ends it after `delay` (or lets it finish when
 // the delay is negative); the milliseconds it ran.
@@ -119,7 +106,7 @@ TEST(InterruptedSave, OfALargePhotoLeavesTheWholeOldOrTheWholeNewFile)
         EXPECT_EQ(Exif(path, L"-ImageDescription"), now == saved ? "After the save\n" : "Blue square\n");
         // The next start removes what the killed save left beside the photo.
         CleanUpInterruptedSaves();
-        EXPECT_EQ(FilesIn(dir), std::set<std::wstring>{L"big photo.jpg"});
+        EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::wstring>{L"big photo.jpg"});
     }
     std::printf("%d kills left the old photo, %d the new one\n", old, fresh);
 }

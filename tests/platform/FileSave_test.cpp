@@ -3,26 +3,14 @@
 #include "platform/FileSave.h"
 #include "platform/UniqueHandle.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/WriteBudget.h"
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
+#include <vector>
 
 namespace {
-
-std::set<std::wstring> FilesIn(const TempDir& dir)
-{
-    std::set<std::wstring> names;
-    WIN32_FIND_DATAW found{};
-    const UniqueFindHandle search(FindFirstFileW((dir.Path() + L"\\*").c_str(), &found));
-    if (!search.IsValid()) return names;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name != L"." && name != L"..") names.insert(name);
-    } while (FindNextFileW(search.Get(), &found));
-    return names;
-}
 
 const std::string kOld = "the original content, byte for byte";
 const std::string kNew(3000, 'n');
@@ -35,10 +23,6 @@ bool WriteNew(FileSave& save)
     }
     return true;
 }
-
-struct ClearBudget {
-    ~ClearBudget() { FileSave::SetWriteBudgetForTests(std::nullopt); }
-};
 
 } // namespace
 
@@ -91,7 +75,7 @@ TEST(FileSave, ReplacesTheFileAndKeepsItsAttributesWithNothingLeftBeside)
         ASSERT_TRUE(save.Finish(nullptr)) << save.Error().c_str();
         EXPECT_EQ(ReadAll(path), kNew);
         EXPECT_EQ(GetFileAttributesW(path.c_str()), kept);
-        EXPECT_EQ(FilesIn(dir), std::set<std::wstring>{L"a.bin"});
+        EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::wstring>{L"a.bin"});
     }
 }
 
@@ -132,7 +116,7 @@ TEST(FileSave, NamesAFileWithATrailingDotOrOfTheLongestLengthAsGiven)
         EXPECT_EQ(ReadAll(SystemPath(path)), kNew);
     }
     EXPECT_EQ(ReadAll(plain), kOld);
-    EXPECT_EQ(FilesIn(dir).size(), 3u);
+    EXPECT_EQ(FolderNames(dir.Path()).size(), 3u);
 }
 
 TEST(FileSave, RefusesWhatItMustNotReplaceWithTheReasonInWords)
@@ -155,13 +139,13 @@ TEST(FileSave, RefusesWhatItMustNotReplaceWithTheReasonInWords)
         EXPECT_EQ(save.Error(), c.error);
     }
     EXPECT_EQ(ReadAll(readOnly), kOld);
-    EXPECT_EQ(FilesIn(dir), (std::set<std::wstring>{L"ro.jpg", L"sub"}));
+    EXPECT_EQ(FolderNames(dir.Path()), (std::vector<std::wstring>{L"ro.jpg", L"sub"}));
     SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST(FileSave, LeavesTheOriginalAsItWasWhenTheDiskFillsAtAnyByte)
 {
-    ClearBudget clear;
+    const WriteBudgetReset reset;
     for (const FileSave::Start start : {FileSave::Start::Empty, FileSave::Start::CopyOfOriginal}) {
         const uint64_t total = (start == FileSave::Start::CopyOfOriginal ? kOld.size() : 0) + kNew.size();
         for (uint64_t budget = 0; budget < total; budget += 7) {
@@ -176,7 +160,7 @@ TEST(FileSave, LeavesTheOriginalAsItWasWhenTheDiskFillsAtAnyByte)
                 EXPECT_EQ(save.Error(), SystemErrorText(ERROR_DISK_FULL));
             }
             EXPECT_EQ(ReadAll(path), kOld);
-            EXPECT_EQ(FilesIn(dir), std::set<std::wstring>{L"a.bin"});
+            EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::wstring>{L"a.bin"});
         }
     }
 }
@@ -199,7 +183,31 @@ TEST(FileSave, LeavesTheOriginalWhenTheFamilysReaderFindsTheNewFileWrong)
         EXPECT_EQ(ReadAll(seen), kNew) << "the check reads the finished new file";
     }
     EXPECT_EQ(ReadAll(path), kOld);
-    EXPECT_EQ(FilesIn(dir), std::set<std::wstring>{L"a.bin"});
+    EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::wstring>{L"a.bin"});
+}
+
+TEST(FileSave, NeverReplacesWhatAnotherProgramWroteDuringTheSave)
+{
+    TempDir dir;
+    const std::wstring path = dir.MakeFile(L"a.bin", kOld);
+    const std::string theirs = kOld + " and a line another program added";
+    {
+        FileSave save(path);
+        ASSERT_TRUE(save.Begin(FileSave::Start::CopyOfOriginal, 0));
+        ASSERT_TRUE(save.WriteAt(0, "X", 1));
+        {
+            const UniqueHandle other(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                 nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(other.IsValid());
+            DWORD written = 0;
+            ASSERT_TRUE(WriteFile(other.Get(), theirs.data(), static_cast<DWORD>(theirs.size()), &written, nullptr));
+        }
+        EXPECT_FALSE(save.Finish(nullptr));
+        EXPECT_EQ(save.Error(),
+                  L"The file was changed by another program during the save; it is left as that program wrote it");
+    }
+    EXPECT_EQ(ReadAll(path), theirs);
+    EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::wstring>{L"a.bin"});
 }
 
 TEST(FileSave, SaysSoWhenTheNewFileIsNotAsLongAsWritten)
@@ -240,7 +248,7 @@ TEST(FileSave, RemovesWhatAnInterruptedSaveLeftBehindOnTheNextSaveOrStart)
                                      OPEN_EXISTING, 0, nullptr));
             ASSERT_TRUE(holder.IsValid());
             save.CloseScratch();
-            const std::set<std::wstring> during = FilesIn(dir);
+            const std::vector<std::wstring> during = FolderNames(dir.Path());
             EXPECT_EQ(during.size(), 2u);
             // Held open: neither a start nor another save may take it away.
             CleanUpInterruptedSaves();
@@ -260,6 +268,6 @@ TEST(FileSave, RemovesWhatAnInterruptedSaveLeftBehindOnTheNextSaveOrStart)
             ASSERT_TRUE(WriteNew(next));
             ASSERT_TRUE(next.Finish(nullptr));
         }
-        EXPECT_EQ(FilesIn(dir), std::set<std::wstring>{L"a.bin"});
+        EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::wstring>{L"a.bin"});
     }
 }

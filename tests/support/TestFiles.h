@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 class TempDir {
 public:
@@ -26,6 +27,8 @@ bool GetTimes(const std::wstring& path, FILETIME& created, FILETIME& accessed, F
 bool SetTimes(const std::wstring& path, const FILETIME* created, const FILETIME* accessed, const FILETIME* written);
 unsigned long long Ticks(const FILETIME& time);
 std::string ReadAll(const std::wstring& path);
+// The names in a folder (files and folders, without "." and ".."), sorted.
+std::vector<std::wstring> FolderNames(const std::wstring& folder);
 
 // A file in the folder of the running test program, where the build puts the programs as well.
 std::wstring BesideTestProgram(const std::wstring& fileName);

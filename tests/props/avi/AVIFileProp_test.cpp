@@ -6,6 +6,7 @@
 #include "platform/FileSave.h"
 #include "tests/props/avi/AviTestFiles.h"
 #include "tests/support/Requests.h"
+#include "tests/support/WriteBudget.h"
 
 #include <gtest/gtest.h>
 
@@ -345,9 +346,7 @@ TEST_F(AviHandler, RefusesAReadOnlyFileAndLeavesItAsItWas)
 // the old length: no reader ever sees half a list.
 TEST_F(AviHandler, PutsTheFileBackByteForByteWhenAWriteFailsAtAnyPoint)
 {
-    struct ClearBudget {
-        ~ClearBudget() { FileSave::SetWriteBudgetForTests(std::nullopt); }
-    } clear;
+    const WriteBudgetReset reset;
     const struct {
         const wchar_t* fixture;
         InfoItems items;

@@ -9,6 +9,7 @@
 #include "tests/props/doc/PropValues.h"
 #include "tests/support/Fixture.h"
 #include "tests/support/Requests.h"
+#include "tests/support/WriteBudget.h"
 
 #include "core/TextConvert.h"
 #include "platform/ComPtr.h"
@@ -679,9 +680,7 @@ TEST_F(StorageWay, LeavesTheFileByteForByteWhenTheDiskFillsDuringTheSave)
 {
     const std::wstring path = CopyFixture(L"doc/props.doc", dir);
     const std::string bytes = ReadAll(path);
-    struct ClearBudget {
-        ~ClearBudget() { FileSave::SetWriteBudgetForTests(std::nullopt); }
-    } clear;
+    const WriteBudgetReset reset;
     for (uint64_t budget = 0; budget < bytes.size(); budget += bytes.size() / 7 + 1) {
         SCOPED_TRACE(testing::Message() << "budget " << budget);
         FileSave::SetWriteBudgetForTests(budget);

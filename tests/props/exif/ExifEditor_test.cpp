@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
@@ -80,19 +79,6 @@ std::string ImageData(const std::wstring& path)
     }
     const size_t idat = bytes.find("IDAT");
     return bytes.substr(idat, bytes.find("IEND") - idat);
-}
-
-std::set<std::wstring> FilesIn(const TempDir& dir)
-{
-    std::set<std::wstring> names;
-    WIN32_FIND_DATAW entry;
-    const HANDLE find = FindFirstFileW((dir.Path() + L"\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.insert(entry.cFileName);
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
-    return names;
 }
 
 struct FileState {
@@ -233,7 +219,7 @@ TEST(ExifEditor, WritesTheRequestedItemsAndExiftoolReadsThemBackWithEverythingEl
             EXPECT_EQ(after[tag], value) << Utf16ToUtf8(name) << " " << tag;
         }
         EXPECT_EQ(ImageData(photo), imageData) << name;
-        EXPECT_EQ(FilesIn(dir), std::set<std::wstring>{name}) << name;
+        EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::wstring>{name}) << name;
     }
 }
 
@@ -272,7 +258,7 @@ TEST(ExifEditor, RefusesAnEmptyRequestAndImagesItCannotWriteWithCode1AndTouchesN
         const std::wstring path = c.fixture == nullptr ? dir.Path() + L"\\missing.jpg"
                                   : *c.fixture == 0    ? dir.MakeFile(L"notes.jpg", "not an image")
                                                        : CopyFixture(c.fixture, dir);
-        const std::set<std::wstring> files = FilesIn(dir);
+        const std::vector<std::wstring> files = FolderNames(dir.Path());
         const FileState before = c.fixture == nullptr ? FileState() : StateOf(path);
         ExifEditor editor;
         std::wstring error;
@@ -281,7 +267,7 @@ TEST(ExifEditor, RefusesAnEmptyRequestAndImagesItCannotWriteWithCode1AndTouchesN
         if (c.fixture != nullptr) {
             EXPECT_TRUE(StateOf(path) == before);
         }
-        EXPECT_EQ(FilesIn(dir), files);
+        EXPECT_EQ(FolderNames(dir.Path()), files);
     }
 }
 
@@ -296,7 +282,7 @@ TEST(ExifEditor, RefusesAReadOnlyFileWithAReasonAndLeavesNothingBeside)
     EXPECT_FALSE(editor.SetProps(photo, Object().Object(L"0x013B", Item(L"ASCII", L"x")).Document().View(), error));
     EXPECT_EQ(error, L"The file is read-only");
     EXPECT_TRUE(StateOf(photo) == before);
-    EXPECT_EQ(FilesIn(dir), std::set<std::wstring>{L"le.jpg"});
+    EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::wstring>{L"le.jpg"});
 }
 
 TEST(ExifEditor, NeverTouchesAFileOfTheUsersWhoseNameASaveCouldHaveTakenForItsOwn)
@@ -309,7 +295,7 @@ TEST(ExifEditor, NeverTouchesAFileOfTheUsersWhoseNameASaveCouldHaveTakenForItsOw
     std::wstring error;
     EXPECT_TRUE(editor.SetProps(photo, Object().Object(L"0x013B", Item(L"ASCII", L"x")).Document().View(), error));
     EXPECT_TRUE(StateOf(mine) == before);
-    EXPECT_EQ(FilesIn(dir), (std::set<std::wstring>{L"le.jpg", L"le.jpg.new"}));
+    EXPECT_EQ(FolderNames(dir.Path()), (std::vector<std::wstring>{L"le.jpg", L"le.jpg.new"}));
 }
 
 TEST(ExifEditor, LeavesAFileAloneWhenTheRequestChangesNothing)
@@ -348,5 +334,5 @@ TEST(ExifEditor, WritesAFileNamedRelativeToTheCurrentFolder)
     JsonWrapper result;
     editor.GetProps(dir.Path() + L"\\le.jpg", result);
     EXPECT_EQ(MemberText(result.Member(L"0x013B"), L"data"), L"Relative");
-    EXPECT_EQ(FilesIn(dir), std::set<std::wstring>{L"le.jpg"});
+    EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::wstring>{L"le.jpg"});
 }

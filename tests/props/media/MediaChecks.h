@@ -37,6 +37,3 @@ TagValues Changed(TagValues tags, const std::vector<TagChange>& changes);
 
 // The tags as one text per key, for failure messages.
 std::string Describe(const TagValues& tags);
-
-// The file names in a folder, sorted.
-std::vector<std::wstring> FolderNames(const std::wstring& folder);

@@ -10,6 +10,7 @@
 #include "tests/support/Fixture.h"
 #include "tests/support/Requests.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/WriteBudget.h"
 
 #include <taglib/id3v2framefactory.h>
 #include <taglib/mpegfile.h>
@@ -641,10 +642,6 @@ bool EndsWith(const std::wstring& text, const std::wstring& end)
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-struct BudgetReset {
-    ~BudgetReset() { FileSave::SetWriteBudgetForTests(std::nullopt); }
-};
-
 } // namespace
 
 TEST(MediaPropsWriting, LeavesTheOriginalAsItWasWhateverByteCountTheDiskFillsAt)
@@ -666,7 +663,7 @@ TEST(MediaPropsWriting, LeavesTheOriginalAsItWasWhateverByteCountTheDiskFillsAt)
         {L"tags.flac", Send::WholeSet, {{L"TITLE", longTitle}}, L"title"},
         {L"tags.ogg", Send::WholeSet, {{L"TITLE", longTitle}}, L"title"},
     };
-    const BudgetReset reset;
+    const WriteBudgetReset reset;
     for (const auto& c : cases) {
         const TempDir dir;
         const std::wstring path = CopyFixture(std::wstring(L"media/") + c.fixture, dir);
