@@ -1,8 +1,9 @@
 // The AVI layer over a file in memory. Any input's INFO list is read without a fault and within
 // the limit asked for, and its items rebuilt as they were stored read back alike; a new list stored into it is what a
 // later read returns; the store changes nothing but INFO lists, JUNK and the RIFF size (every other top-level chunk
-// keeps its bytes and its place, and whatever follows the first RIFF stays as it was); storing the same list again
-// changes nothing; and a store that fails leaves the file as it was.
+// keeps its bytes and its place, and whatever follows the first RIFF stays as it was, unless it is what a stopped
+// store left there: zeros or the start of an INFO list); storing the same list again changes nothing; and a store that
+// fails leaves the file as it was.
 #include "FuzzCheck.h"
 
 #include "props/avi/AviRiffFile.h"

@@ -126,7 +126,40 @@ int32_t AviRiffFile::Open(Mode mode)
         if (mode == Mode::Read && chunk.IsInfoList()) break;
     }
     walkEnd_ = at;
+    tailIsLeftover_ = false;
+    if (mode == Mode::Write) {
+        status = JudgeTail();
+        if (AviStatus::Failed(status)) return status;
+    }
     open_ = true;
+    return AviStatus::Ok;
+}
+
+int32_t AviRiffFile::JudgeTail()
+{
+    // A store appends by lengthening the file, writing the list past the RIFF and only then taking
+    // it in with the RIFF size; a process stopped in between leaves the tail alone. Anything else
+    // after the RIFF (an OpenDML continuation, another program's data) stays untouched.
+    constexpr uint64_t kLargestLeftover = 64u << 20;
+    const uint64_t start = std::max(riffEnd_, walkEnd_);
+    if (fileSize_ <= start || fileSize_ - start > kLargestLeftover) return AviStatus::Ok;
+    uint8_t head[12] = {};
+    const size_t headSize = static_cast<size_t>(std::min<uint64_t>(sizeof head, fileSize_ - start));
+    int32_t status = file_.ReadAt(start, head, headSize);
+    if (AviStatus::Failed(status)) return status;
+    if (headSize == sizeof head && U32(head) == kList && U32(head + 8) == kInfo) {
+        tailIsLeftover_ = true;
+        return AviStatus::Ok;
+    }
+    uint8_t piece[65536];
+    for (uint64_t at = start; at < fileSize_;) {
+        const size_t size = static_cast<size_t>(std::min<uint64_t>(sizeof piece, fileSize_ - at));
+        status = file_.ReadAt(at, piece, size);
+        if (AviStatus::Failed(status)) return status;
+        if (std::any_of(piece, piece + size, [](uint8_t b) { return b != 0; })) return AviStatus::Ok;
+        at += size;
+    }
+    tailIsLeftover_ = true;
     return AviStatus::Ok;
 }
 

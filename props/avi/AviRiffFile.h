@@ -57,7 +57,7 @@ public:
     // What the walk found: the top-level chunks of the first RIFF (for reading, up to the first
     // INFO list), and whether anything follows that RIFF in the file.
     const std::vector<Chunk>& Chunks() const { return chunks_; }
-    bool FollowedByMore() const { return fileSize_ > (riffEnd_ > walkEnd_ ? riffEnd_ : walkEnd_); }
+    bool FollowedByMore() const { return !tailIsLeftover_ && fileSize_ > (riffEnd_ > walkEnd_ ? riffEnd_ : walkEnd_); }
 
 private:
     struct Run; // consecutive INFO lists and JUNK chunks
@@ -66,6 +66,7 @@ private:
     int32_t WriteZeros(uint64_t offset, uint64_t count);
     int32_t WriteRiffSize(uint64_t fileSize);
     int32_t Verify(const std::vector<uint8_t>& content);
+    int32_t JudgeTail();
 
     RandomAccessFile& file_;
     Mode mode_ = Mode::Read;
@@ -73,5 +74,8 @@ private:
     uint64_t fileSize_ = 0;
     uint64_t riffEnd_ = 0; // end of the first RIFF's data, as far as it is used
     uint64_t walkEnd_ = 0; // where the walk stopped: the end of the last chunk
+    // What follows the RIFF is what a store stopped half way left there (zeros, or the start of an
+    // INFO list it was appending), which the next store may take back.
+    bool tailIsLeftover_ = false;
     std::vector<Chunk> chunks_;
 };

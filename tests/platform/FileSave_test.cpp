@@ -2,6 +2,7 @@
 // it was and nothing is left beside it; a finished save keeps the original's attributes.
 #include "platform/FileSave.h"
 #include "platform/UniqueHandle.h"
+#include "tests/support/SmallDisk.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/WriteBudget.h"
 
@@ -163,6 +164,33 @@ TEST(FileSave, LeavesTheOriginalAsItWasWhenTheDiskFillsAtAnyByte)
             EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::wstring>{L"a.bin"});
         }
     }
+}
+
+TEST(FileSave, LeavesTheOriginalAsItWasOnADiskThatReallyFills)
+{
+    TempDir dir;
+    const SmallDisk small(dir);
+    if (!small.Mounted()) GTEST_SKIP() << small.Why();
+    const std::wstring path = small.Path() + L"\\a.bin";
+    {
+        const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(file.Get(), kOld.data(), static_cast<DWORD>(kOld.size()), &written, nullptr));
+    }
+    ASSERT_TRUE(small.FillLeaving(64 * 1024));
+    const std::string big(256 * 1024, 'b');
+    // The free space is checked first; and where a writer says less than it writes, the system's
+    // own short write fails the save.
+    for (const uint64_t said : {static_cast<uint64_t>(big.size()), uint64_t{10}}) {
+        SCOPED_TRACE(testing::Message() << "said " << said);
+        FileSave save(path);
+        const bool done =
+            save.Begin(FileSave::Start::Empty, said) && save.WriteAt(0, big.data(), big.size()) && save.Finish(nullptr);
+        EXPECT_FALSE(done);
+        EXPECT_EQ(save.Error(), SystemErrorText(ERROR_DISK_FULL));
+    }
+    EXPECT_EQ(ReadAll(path), kOld);
+    EXPECT_EQ(FolderNames(small.Path()), (std::vector<std::wstring>{L"a.bin", L"filler"}));
 }
 
 TEST(FileSave, LeavesTheOriginalWhenTheFamilysReaderFindsTheNewFileWrong)

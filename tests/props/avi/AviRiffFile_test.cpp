@@ -249,6 +249,29 @@ const RefusedCase kRefusedCases[] = {
 INSTANTIATE_TEST_SUITE_P(Files, RefusingAStore, ::testing::ValuesIn(kRefusedCases),
                          [](const ::testing::TestParamInfo<RefusedCase>& info) { return info.param.name; });
 
+// A store stopped after it lengthened the file, before the RIFF size took its list in, leaves zeros
+// or the start of that list after the RIFF. The next store takes them back, and stores as if they
+// had never been there; other bytes after the RIFF stay refused above.
+TEST(StoringAfterAStoppedAppend, TakesBackWhatItLeftAfterTheRiff)
+{
+    const std::string riff = Riff("AVI ", kHdrl + Info(38) + kMovi + kIdx1);
+    const std::vector<uint8_t> content = Bytes(InfoContent(80, 'n'));
+    MemoryFile clean(Bytes(riff));
+    AviRiffFile cleanAvi(clean);
+    ASSERT_EQ(cleanAvi.Open(AviRiffFile::Mode::Write), AviStatus::Ok);
+    ASSERT_EQ(cleanAvi.StoreInfoList(content), AviStatus::Ok);
+    const std::string partialList = "LIST" + Le32(88) + "INFO" + std::string(30, 'n');
+    for (const std::string& left : {std::string(96, '\0'), partialList, partialList + std::string(50, '\0')}) {
+        SCOPED_TRACE(left.size());
+        MemoryFile file(Bytes(riff + left));
+        AviRiffFile avi(file);
+        ASSERT_EQ(avi.Open(AviRiffFile::Mode::Write), AviStatus::Ok);
+        EXPECT_FALSE(avi.FollowedByMore());
+        ASSERT_EQ(avi.StoreInfoList(content), AviStatus::Ok);
+        EXPECT_EQ(file.Bytes(), clean.Bytes());
+    }
+}
+
 struct ReadCase {
     const char* name;
     std::string file;

@@ -10,6 +10,7 @@
 #include "tests/support/Fixture.h"
 #include "tests/support/Requests.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/SmallDisk.h"
 #include "tests/support/WriteBudget.h"
 
 #include <taglib/id3v2framefactory.h>
@@ -692,29 +693,15 @@ TEST(MediaPropsWriting, LeavesTheOriginalAsItWasWhateverByteCountTheDiskFillsAt)
 
 TEST(MediaPropsWriting, FailsWithTheReasonOnAFullDiskAndLeavesTheFileAsItWas)
 {
-    // A small file system of its own, mounted for the test where the machine lets it.
     const TempDir dir;
-    const std::wstring disk = dir.MakeFolder(L"disk");
-    const ReaderResult mount = RunReader(L"mount", {L"-t", L"tmpfs", L"-o", L"size=2m", L"tmpfs", disk});
-    if (!mount.found || mount.exitCode != 0) GTEST_SKIP() << "cannot mount a small disk here: " << mount.err;
-    struct Unmount {
-        std::wstring disk;
-        ~Unmount() { RunReader(L"umount", {disk}); }
-    } unmount{disk};
+    const SmallDisk small(dir);
+    if (!small.Mounted()) GTEST_SKIP() << small.Why();
+    const std::wstring& disk = small.Path();
     const std::wstring path = CopyFixture(L"media/id3v23.mp3", dir);
     const std::wstring onDisk = disk + L"\\song.mp3";
     ASSERT_TRUE(CopyFileW(path.c_str(), onDisk.c_str(), FALSE));
     // Fill the disk, so that only a few kilobytes stay free.
-    const HANDLE filler = CreateFileW((disk + L"\\filler").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    ASSERT_NE(filler, INVALID_HANDLE_VALUE);
-    const std::string block(4096, 'f');
-    DWORD wrote = 0;
-    while (WriteFile(filler, block.data(), static_cast<DWORD>(block.size()), &wrote, nullptr) &&
-           wrote == block.size()) {
-    }
-    SetFilePointer(filler, -2 * static_cast<LONG>(block.size()), nullptr, FILE_CURRENT);
-    SetEndOfFile(filler);
-    CloseHandle(filler);
+    ASSERT_TRUE(small.FillLeaving(2 * 4096));
     const std::string bytes = ReadAll(onDisk);
 
     MediaProps handler;
