@@ -131,7 +131,9 @@ bool ExifEditor::SetProps(const std::wstring& fileName, JsonView props, std::wst
     const auto verify = [&image, &written](const std::wstring& scratch, std::wstring& why) {
         ImageFile saved;
         ExifImage reread;
-        if (saved.Read(scratch, false) != 0 || !reread.Load(saved.Data(), saved.Size(), saved.Whole())) {
+        // The items lie in the file's head; the rest was written by checked writes of bytes kept as
+        // they were, and the owner checks the length.
+        if (saved.Read(scratch, true) != 0 || !reread.Load(saved.Data(), saved.Size(), saved.Whole())) {
             why = L"it is no longer a readable image";
             return false;
         }
