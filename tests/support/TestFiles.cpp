@@ -149,3 +149,12 @@ std::vector<std::wstring> FolderNames(const std::wstring& folder)
     std::sort(names.begin(), names.end());
     return names;
 }
+
+std::vector<std::wstring> ScratchFilesIn(const std::wstring& folder)
+{
+    std::vector<std::wstring> scratch;
+    for (const std::wstring& name : FolderNames(folder)) {
+        if (name.rfind(L"~vk", 0) == 0) scratch.push_back(name);
+    }
+    return scratch;
+}

@@ -29,6 +29,9 @@ unsigned long long Ticks(const FILETIME& time);
 std::string ReadAll(const std::wstring& path);
 // The names in a folder (files and folders, without "." and ".."), sorted.
 std::vector<std::wstring> FolderNames(const std::wstring& folder);
+// The save owner's scratch files in a folder ("~vk..."), which a finished or failed save never
+// leaves.
+std::vector<std::wstring> ScratchFilesIn(const std::wstring& folder);
 
 // A file in the folder of the running test program, where the build puts the programs as well.
 std::wstring BesideTestProgram(const std::wstring& fileName);

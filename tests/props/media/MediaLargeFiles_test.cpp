@@ -3,6 +3,7 @@
 // which the path must hold the whole old file or the whole new one. Every result is read by
 // mutagen and ffmpeg; bytes moved are compared with the bytes that were there.
 #include "props/media/MediaProps.h"
+#include "platform/FileSave.h"
 #include "core/TextConvert.h"
 #include "tests/props/media/MediaChecks.h"
 #include "tests/support/Fixture.h"
@@ -55,13 +56,6 @@ std::string Pattern(size_t count, unsigned seed)
     for (char& c : bytes)
         c = static_cast<char>(random());
     return bytes;
-}
-
-void RemoveScratchFiles(const std::wstring& folder)
-{
-    for (const std::wstring& name : FolderNames(folder)) {
-        if (name.rfind(L"~vk", 0) == 0) DeleteFileW((folder + L"\\" + name).c_str());
-    }
 }
 
 } // namespace
@@ -205,9 +199,9 @@ TEST(MediaLargeFiles, HoldTheWholeOldOrTheWholeNewFileWhereverAWriteIsKilled)
         EXPECT_EQ(AudioDigest(path, missing), audio) << "the audio changed";
         if (value->second[0] == title) ++completed;
         stored = value->second[0];
-        // A killed save leaves its scratch file; the next save of the file removes it. Here it is
-        // removed at once, so that the runs do not fill the disk.
-        RemoveScratchFiles(dir.Path());
+        // A killed save leaves its scratch file; the next start removes it.
+        CleanUpInterruptedSaves();
+        EXPECT_EQ(ScratchFilesIn(dir.Path()), std::vector<std::wstring>{});
     }
     std::printf("%d of 30 killed writes had finished, %d had not (one write took %lld ms)\n", completed, 30 - completed,
                 static_cast<long long>(whole.count()));

@@ -629,15 +629,6 @@ TEST(MediaPropsWriting, KeepsAnId3v24TagAndEveryFrameItHolds)
 
 namespace {
 
-std::vector<std::wstring> ScratchFilesIn(const std::wstring& folder)
-{
-    std::vector<std::wstring> scratch;
-    for (const std::wstring& name : FolderNames(folder)) {
-        if (name.rfind(L"~vk", 0) == 0) scratch.push_back(name);
-    }
-    return scratch;
-}
-
 bool EndsWith(const std::wstring& text, const std::wstring& end)
 {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
