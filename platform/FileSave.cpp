@@ -8,6 +8,7 @@
 #include "FileSave.h"
 
 #include "platform/ComError.h"
+#include "platform/FullPath.h"
 #include "platform/UniqueHandle.h"
 
 #include <algorithm>
@@ -225,13 +226,9 @@ std::wstring SystemPath(const std::wstring& given)
             base = L".";
             rest = path;
         }
-        const DWORD needed = GetFullPathNameW(base.c_str(), 0, nullptr, nullptr);
-        if (needed == 0) return {};
-        std::wstring full(needed, L'\0');
-        const DWORD written = GetFullPathNameW(base.c_str(), needed, full.data(), nullptr);
-        if (written == 0 || written >= needed) return {};
-        full.resize(written);
-        if (!full.empty() && full.back() != L'\\') full += L'\\';
+        std::wstring full = FullPathName(base);
+        if (full.empty()) return {};
+        if (full.back() != L'\\') full += L'\\';
         return SystemPath(full + rest);
     }
 

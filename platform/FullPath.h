@@ -1,6 +1,7 @@
 #pragma once
-// A path made full against the current folder, as the system's replace and move calls want it;
-// empty text when it cannot be made.
+// A path made full against the current folder by the system's rules, which drop a trailing dot or
+// space of the last part (give it folders; SystemPath names files as given); empty text when it
+// cannot be made.
 #include <windows.h>
 
 #include <string>
