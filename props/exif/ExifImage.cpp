@@ -1,7 +1,9 @@
 #include "ExifImage.h"
 
+#include "ImageSize.h"
 #include "JpegContainer.h"
 #include "PngContainer.h"
+#include "TiffWriter.h"
 
 #include <algorithm>
 #include <cstring>
@@ -67,6 +69,9 @@ bool ExifImage::Parse()
     blockDamaged_ = false;
     placeKnown_ = true;
     blockOffset_ = blockSize_ = 0;
+    blockData_ = nullptr;
+    decodedBlock_.clear();
+    newBlock_ = false;
     directory_ = TiffDirectory();
     ids_.clear();
     locations_.clear();
@@ -92,18 +97,21 @@ bool ExifImage::Parse()
             blockSize_ = place.blockSize;
         }
         if (found) {
-            hasDirectory_ = directory_.Parse(data + blockOffset_, blockSize_, TiffDirectory::Chain::ExifThumbnail);
+            if (blockData_ == nullptr) blockData_ = data + blockOffset_;
+            hasDirectory_ = directory_.Parse(blockData_, blockSize_, TiffDirectory::Chain::ExifThumbnail);
             blockDamaged_ = !hasDirectory_;
         } else {
             // EXIF blocks this layer writes from scratch are little-endian, as on the platform.
             directory_.MakeEmpty(ByteOrder::Little);
             hasDirectory_ = true;
+            newBlock_ = true;
         }
     } else if (IsTiff(data, size)) {
         if (!directory_.Parse(data, size, TiffDirectory::Chain::TiffPages)) return false;
         format_ = ImageFormat::Tiff;
         hasDirectory_ = true;
         blockSize_ = size;
+        blockData_ = data;
     } else if (IsGif(data, size)) {
         format_ = ImageFormat::Gif;
     } else if (IsBmp(data, size)) {
@@ -161,7 +169,7 @@ bool ExifImage::GetItem(uint32_t id, ExifItem& item) const
     item.id = id;
     if (location.thumbnail) {
         const SourceRange range = directory_.Thumbnail();
-        const uint8_t* block = data_ + blockOffset_;
+        const uint8_t* block = blockData_;
         item.type = 1;
         item.value.assign(block + range.offset, block + range.offset + range.length);
         return true;
@@ -209,18 +217,52 @@ ExifStatus ExifImage::SetItem(const ExifItem& item)
     const auto count = static_cast<uint32_t>(item.value.size() / unit);
     const bool newExif = !directory_.Ifd(IfdKind::Exif).present && (kind == IfdKind::Exif || kind == IfdKind::Interop);
     const bool newGps = !directory_.Ifd(IfdKind::Gps).present && kind == IfdKind::Gps;
+    const bool firstInNewBlock = newBlock_ && !directory_.Edited();
     if (!directory_.SetEntry(kind, tag, item.type, count, std::move(value))) return ExifStatus::PropertyNotSupported;
-    // A directory made here says which version of its layout it follows, as readers expect,
-    // unless an item of that identifier is there already (in a damaged file, elsewhere).
-    const auto absent = [this](IfdKind where, uint16_t version) {
-        return directory_.Ifd(where).Find(version) == nullptr && locations_.count(ItemIdOf(where, version)) == 0;
-    };
-    if (newExif && absent(IfdKind::Exif, kTagExifVersion))
-        directory_.SetEntry(IfdKind::Exif, kTagExifVersion, 7, 4, {'0', '2', '3', '2'});
-    if (newGps && absent(IfdKind::Gps, kTagGpsVersion))
-        directory_.SetEntry(IfdKind::Gps, kTagGpsVersion, 1, 4, {2, 3, 0, 0});
+    AddRequiredItems(firstInNewBlock, newExif, newGps);
     Index();
     return ExifStatus::Ok;
+}
+
+void ExifImage::AddRequiredItems(bool newBlock, bool newExif, bool newGps)
+{
+    // Items readers require of a block or directory made here, unless an item of that identifier
+    // is there already (in a damaged file, elsewhere). Values are little-endian, as items travel.
+    const auto absent = [this](IfdKind where, uint16_t tag) {
+        return directory_.Ifd(where).Find(tag) == nullptr && locations_.count(ItemIdOf(where, tag)) == 0;
+    };
+    const auto add = [this, &absent](IfdKind where, uint16_t tag, uint16_t type, std::vector<uint8_t> value) {
+        if (!absent(where, tag)) return;
+        const auto count = static_cast<uint32_t>(value.size() / TypeSize(type));
+        directory_.SetEntry(where, tag, type, count, SwapUnits(value.data(), value.size(), type, directory_.Order()));
+    };
+    const auto shortValue = [](uint32_t n) { return std::vector<uint8_t>{uint8_t(n), uint8_t(n >> 8)}; };
+    const auto longValue = [](uint32_t n) {
+        return std::vector<uint8_t>{uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
+    };
+    const std::vector<uint8_t> dpi72 = {72, 0, 0, 0, 1, 0, 0, 0};
+    if (newBlock) {
+        // 72 pixels per inch is what a file that says nothing is taken to have.
+        add(IfdKind::Ifd0, 0x011A, 5, dpi72);
+        add(IfdKind::Ifd0, 0x011B, 5, dpi72);
+        add(IfdKind::Ifd0, 0x0128, 3, shortValue(2));
+        if (format_ == ImageFormat::Jpeg) add(IfdKind::Ifd0, 0x0213, 3, shortValue(1)); // centred chroma
+    }
+    if (newExif) {
+        add(IfdKind::Exif, kTagExifVersion, 7, {'0', '2', '3', '2'});
+        if (format_ == ImageFormat::Jpeg) add(IfdKind::Exif, 0x9101, 7, {1, 2, 3, 0}); // Y, Cb, Cr
+        add(IfdKind::Exif, 0xA000, 7, {'0', '1', '0', '0'});
+        // Nothing here says which colour space the pixels are in: "uncalibrated".
+        add(IfdKind::Exif, 0xA001, 3, shortValue(0xFFFF));
+        PixelSize pixels;
+        const bool known = (format_ == ImageFormat::Jpeg && JpegPixelSize(data_, size_, pixels)) ||
+                           (format_ == ImageFormat::Png && PngPixelSize(data_, size_, pixels));
+        if (known) {
+            add(IfdKind::Exif, 0xA002, 4, longValue(pixels.width));
+            add(IfdKind::Exif, 0xA003, 4, longValue(pixels.height));
+        }
+    }
+    if (newGps) add(IfdKind::Gps, kTagGpsVersion, 1, {2, 3, 0, 0});
 }
 
 ExifStatus ExifImage::Save(std::vector<uint8_t>& out) const
@@ -235,20 +277,11 @@ ExifStatus ExifImage::Save(ByteSink& sink) const
     if (!CanWrite()) return ExifStatus::GenericError;
     const auto written = [](bool ok) { return ok ? ExifStatus::Ok : ExifStatus::Win32Error; };
     if (!directory_.Edited()) return written(sink.Write(data_, size_));
-    if (format_ == ImageFormat::Tiff) {
-        // The file as it was but for the header's first offset, then the new directories.
-        std::vector<uint8_t> tail;
-        uint32_t firstIfd = 0;
-        if (!directory_.AppendedTail(tail, firstIfd)) return ExifStatus::ValueOverflow;
-        uint8_t header[8];
-        directory_.Header(firstIfd, header);
-        const uint8_t pad[1] = {0};
-        return written(sink.Write(header, sizeof header) && sink.Write(data_ + 8, size_ - 8) &&
-                       sink.Write(pad, size_ % 2) && sink.Write(tail.data(), tail.size()));
-    }
-    std::vector<uint8_t> block;
-    const bool built = directory_.CanRebuild() ? directory_.Rebuild(block) : directory_.AppendChanges(block);
-    if (!built) return ExifStatus::ValueOverflow;
+    TiffEdit edit;
+    if (!TiffWriter::Write(directory_, edit)) return ExifStatus::ValueOverflow;
+    // A TIFF file is the block: written out in parts, its image data never copied.
+    if (format_ == ImageFormat::Tiff) return written(edit.Write(data_, size_, sink));
+    const std::vector<uint8_t> block = edit.Apply(directory_.Source(), directory_.HasSource() ? blockSize_ : 0);
     if (format_ == ImageFormat::Jpeg) {
         JpegExifPlace place;
         FindJpegExif(data_, size_, place);

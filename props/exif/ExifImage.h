@@ -78,6 +78,7 @@ private:
     };
     bool Parse();
     void Index();
+    void AddRequiredItems(bool newBlock, bool newExif, bool newGps);
 
     std::vector<uint8_t> owned_;
     const uint8_t* data_ = nullptr;
@@ -89,6 +90,9 @@ private:
     bool placeKnown_ = false; // where a new EXIF block would go
     size_t blockOffset_ = 0;
     size_t blockSize_ = 0;
+    const uint8_t* blockData_ = nullptr; // the block's bytes: in the file, or decoded from it
+    std::vector<uint8_t> decodedBlock_;
+    bool newBlock_ = false; // the image had no EXIF block: this one is made from nothing
     TiffDirectory directory_;
     std::vector<uint32_t> ids_;
     std::unordered_map<uint32_t, Location> locations_;

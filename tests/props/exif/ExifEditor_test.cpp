@@ -204,13 +204,15 @@ TEST(ExifEditor, WritesTheRequestedItemsAndExiftoolReadsThemBackWithEverythingEl
         const std::wstring photo = CopyFixture(std::wstring(L"exif/") + name, dir);
         const std::map<std::string, std::string> before = AllTags(photo);
         const std::string imageData = ImageData(photo);
+        const std::string warnings = Exiftool({L"-s3", L"-warning"}, photo);
 
         ExifEditor editor;
         std::wstring error = L"unchanged";
         ASSERT_TRUE(editor.SetProps(photo, request.Document().View(), error)) << name;
         EXPECT_EQ(error, L"unchanged") << name;
 
-        EXPECT_EQ(Exiftool({L"-s3", L"-warning"}, photo), "") << name;
+        // A damaged file keeps its damage (a looping chain): no new warning, none taken away.
+        EXPECT_EQ(Exiftool({L"-s3", L"-warning"}, photo), warnings) << name;
         std::map<std::string, std::string> after = AllTags(photo);
         for (const auto& [tag, value] : changed)
             EXPECT_EQ(after[tag], value) << Utf16ToUtf8(name) << " " << tag;
