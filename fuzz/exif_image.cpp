@@ -1,7 +1,9 @@
 // The EXIF layer over any bytes: an image is read, its items listed and shown as text, one item
 // set from a text, the image written back and read again. Nothing may crash, hang or read out of
 // bounds, and the write must be lossless: the item set reads back as set, every other item as it
-// was (offsets aside, which the writer computes), and the bytes around a JPEG's EXIF segment stay.
+// was (offsets aside, which the writer computes), every directory survives with every entry of its
+// table, the file grows by no more than the new value, the tables that move and a few required
+// items, and the bytes around a JPEG's EXIF segment stay.
 //
 // Input: one byte choosing the item (an existing one or a new identifier), one choosing its type,
 // a text up to a zero byte, then the image.
@@ -10,6 +12,7 @@
 #include "props/exif/ExifItemText.h"
 #include "props/exif/JpegContainer.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -85,9 +88,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(status == ExifStatus::GenericError);
         return 0;
     }
-    if (status == ExifStatus::ValueOverflow) return 0; // the block outgrew its container
+    // The block outgrew its container, or would reach where a damaged offset leads.
+    if (status == ExifStatus::ValueOverflow || status == ExifStatus::DamagedOffset) return 0;
     FUZZ_CHECK(status == ExifStatus::Ok);
     if (!image.Edited()) FUZZ_CHECK(saved == bytes);
+
+    // The moved tables, the new value and what a new directory must hold bound the growth.
+    size_t allowance = 1024 + wanted.value.size();
+    constexpr IfdKind kKinds[] = {IfdKind::Ifd0, IfdKind::Exif, IfdKind::Gps, IfdKind::Interop, IfdKind::Ifd1};
+    for (IfdKind kind : kKinds)
+        allowance += 6 + 12 * (static_cast<size_t>(image.Directory().Ifd(kind).sourceCount) + 16);
+    FUZZ_CHECK(saved.size() <= bytes.size() + allowance);
 
     const ImageFormat format = image.Format();
     ExifImage again;
@@ -106,6 +117,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(after[id].type == item.type);
         FUZZ_CHECK(after[id].value == item.value);
     }
+
+    // Every directory is still there, with every entry its table had.
+    ExifImage original;
+    FUZZ_CHECK(original.Load(bytes));
+    for (IfdKind kind : kKinds) {
+        const TiffIfd& was = original.Directory().Ifd(kind);
+        const TiffIfd& now = again.Directory().Ifd(kind);
+        if (!was.present) continue;
+        FUZZ_CHECK(now.present);
+        for (uint16_t tag : was.slotTags)
+            FUZZ_CHECK(std::count(now.slotTags.begin(), now.slotTags.end(), tag) >=
+                       std::count(was.slotTags.begin(), was.slotTags.end(), tag));
+    }
+    // A looping chain may reach one more table once a directory it looped to has moved.
+    FUZZ_CHECK(again.Directory().LaterDirectories().size() >= original.Directory().LaterDirectories().size());
 
     if (format == ImageFormat::Jpeg) {
         // Only the EXIF segment differs: what comes before and after it is the same.

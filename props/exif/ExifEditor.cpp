@@ -155,6 +155,11 @@ bool ExifEditor::SetProps(const std::wstring& fileName, JsonView props, std::wst
     };
     std::wstring saveError;
     if (SaveImageFile(fileName, file.Size() + 64 * 1024, write, verify, saveError)) return true;
+    if (saveError.empty() && status == ExifStatus::DamagedOffset) {
+        error = L"The file's EXIF block is damaged: an offset in it points past its end, and the longer block this "
+                L"change needs would give that offset a meaning. The file is unchanged.";
+        return false;
+    }
     // The encoder's own failure keeps the imaging API's status; the save owner says why in words.
     error =
         saveError.empty() ? SaveError(status == ExifStatus::Ok ? kWin32Error : static_cast<int>(status)) : saveError;

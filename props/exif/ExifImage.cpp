@@ -278,7 +278,11 @@ ExifStatus ExifImage::Save(ByteSink& sink) const
     const auto written = [](bool ok) { return ok ? ExifStatus::Ok : ExifStatus::Win32Error; };
     if (!directory_.Edited()) return written(sink.Write(data_, size_));
     TiffEdit edit;
-    if (!TiffWriter::Write(directory_, edit)) return ExifStatus::ValueOverflow;
+    switch (TiffWriter::Write(directory_, edit)) {
+    case TiffWriteResult::Ok: break;
+    case TiffWriteResult::TooLarge: return ExifStatus::ValueOverflow;
+    case TiffWriteResult::WouldReachIn: return ExifStatus::DamagedOffset;
+    }
     // A TIFF file is the block: written out in parts, its image data never copied.
     if (format_ == ImageFormat::Tiff) return written(edit.Write(data_, size_, sink));
     const std::vector<uint8_t> block = edit.Apply(directory_.Source(), directory_.HasSource() ? blockSize_ : 0);

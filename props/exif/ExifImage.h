@@ -22,6 +22,9 @@ enum class ExifStatus : int {
     Win32Error = 7, // the bytes could not be written
     ValueOverflow = 11,
     PropertyNotSupported = 20,
+    // Not the imaging API's: the block holds an offset past its end that the longer block the
+    // change needs would bring within reach.
+    DamagedOffset = 1000,
 };
 
 struct ExifItem {
@@ -63,6 +66,9 @@ public:
     // thumbnail) and, in a TIFF file, the items that lay out its image data cannot be set. An
     // EXIF or GPS directory made for a new item gets its version item too.
     ExifStatus SetItem(const ExifItem& item);
+
+    // The block's directories as read and edited.
+    const TiffDirectory& Directory() const { return directory_; }
 
     // Whether an item was set to a value it did not have.
     bool Edited() const { return directory_.Edited(); }

@@ -79,6 +79,11 @@ bool TiffDirectory::Edited() const
     return std::any_of(ifds_.begin(), ifds_.end(), [](const TiffIfd& ifd) { return ifd.present && ifd.edited; });
 }
 
+bool TiffDirectory::PointedAtTwice(uint32_t offset) const
+{
+    return std::find(pointedTwice_.begin(), pointedTwice_.end(), offset) != pointedTwice_.end();
+}
+
 const uint8_t* TiffDirectory::ValueData(const TiffEntry& entry) const
 {
     if (entry.edited) return entry.newValue.data();

@@ -79,6 +79,12 @@ public:
     // Every range of the source something known points at, for telling which bytes a changed
     // value leaves free.
     const std::vector<SourceRange>& Referenced() const { return referenced_; }
+    // The smallest block size at which an offset that now points past the block's end would
+    // lead somewhere; a longer block must stay below it, or readers would take new bytes for
+    // what the damaged offset names.
+    uint64_t Reach() const { return reach_; }
+    // Whether a second pointer (a looping chain) leads to the table at this offset.
+    bool PointedAtTwice(uint32_t offset) const;
 
     // Sets an entry to a value in the block's byte order, creating its directory (and the
     // pointers to it) when needed. IFD1 is never created: a thumbnail needs its image.
@@ -97,6 +103,8 @@ private:
     SourceRange thumbnail_;
     std::vector<uint32_t> later_;
     std::vector<SourceRange> referenced_;
+    uint64_t reach_ = UINT64_MAX;
+    std::vector<uint32_t> pointedTwice_;
 };
 
 // The directory a pointer tag of a directory leads to.

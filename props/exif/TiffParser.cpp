@@ -38,9 +38,16 @@ bool ReadNumbers(const TiffEntry& entry, const uint8_t* value, ByteOrder order, 
 
 class Walk {
 public:
-    Walk(const uint8_t* data, size_t size, ByteOrder order, std::vector<SourceRange>& referenced)
-        : reader_(data, size, order), size_(size), referenced_(referenced)
+    Walk(const uint8_t* data, size_t size, ByteOrder order, std::vector<SourceRange>& referenced, uint64_t& reach,
+         std::vector<uint32_t>& pointedTwice)
+        : reader_(data, size, order), size_(size), referenced_(referenced), reach_(reach), pointedTwice_(pointedTwice)
     {}
+
+    // Notes an offset past the end: the block must not grow to where it leads.
+    void PastTheEnd(uint64_t offset, uint64_t length)
+    {
+        if (offset >= kHeaderSize && offset + length > size_) reach_ = std::min(reach_, offset + length);
+    }
 
     // Reads a directory's table into `ifd`. False when it is out of range or was read already.
     bool Table(uint32_t offset, TiffIfd& ifd)
@@ -87,12 +94,24 @@ public:
 private:
     bool Claim(uint32_t offset, uint16_t& count)
     {
-        if (offset < kHeaderSize || std::find(visited_.begin(), visited_.end(), offset) != visited_.end()) return false;
-        if (!reader_.U16At(offset, count)) return false;
+        if (offset < kHeaderSize) return false;
+        const auto seen = std::find(visited_.begin(), visited_.end(), offset);
+        if (seen != visited_.end()) {
+            // A second pointer to a table (a loop): should the table move, its old place is kept.
+            pointedTwice_.push_back(offset);
+            return false;
+        }
+        if (!reader_.U16At(offset, count)) {
+            PastTheEnd(offset, 2);
+            return false;
+        }
         const size_t table = static_cast<size_t>(offset) + 2;
-        if (!RangeInside(table, kEntrySize * count, size_)) return false;
-        visited_.push_back(offset);
+        if (!RangeInside(table, kEntrySize * count, size_)) {
+            PastTheEnd(table, kEntrySize * count);
+            return false;
+        }
         const size_t length = std::min<size_t>(2 + kEntrySize * count + 4, size_ - offset);
+        visited_.push_back(offset);
         referenced_.push_back({offset, static_cast<uint32_t>(length)});
         return true;
     }
@@ -110,7 +129,10 @@ private:
         if (bytes <= 4) return true; // an empty value too: an item with nothing in it
         reader_.U32At(at + 8, entry.valueOffset);
         // A value overlapping the header is damaged too: the header changes when IFD0 moves.
-        if (entry.valueOffset < kHeaderSize || !RangeInside(entry.valueOffset, bytes, size_)) return false;
+        if (entry.valueOffset < kHeaderSize || !RangeInside(entry.valueOffset, bytes, size_)) {
+            PastTheEnd(entry.valueOffset, bytes);
+            return false;
+        }
         referenced_.push_back({entry.valueOffset, static_cast<uint32_t>(bytes)});
         return true;
     }
@@ -118,6 +140,8 @@ private:
     const ByteReader reader_;
     size_t size_;
     std::vector<SourceRange>& referenced_;
+    uint64_t& reach_;
+    std::vector<uint32_t>& pointedTwice_;
     std::vector<uint32_t> visited_;
 };
 
@@ -147,7 +171,7 @@ bool TiffParser::Parse(const uint8_t* data, size_t size, TiffDirectory::Chain ch
     out.chain_ = chain;
     out.referenced_.push_back({0, static_cast<uint32_t>(kHeaderSize)});
 
-    Walk walk(data, size, order, out.referenced_);
+    Walk walk(data, size, order, out.referenced_, out.reach_, out.pointedTwice_);
     if (!walk.Table(first, out.MutableIfd(IfdKind::Ifd0))) {
         out = TiffDirectory();
         return false;
@@ -187,6 +211,8 @@ bool TiffParser::Parse(const uint8_t* data, size_t size, TiffDirectory::Chain ch
                 RangeInside(offsets[0], lengths[0], size)) {
                 out.thumbnail_ = {offsets[0], lengths[0]};
                 out.referenced_.push_back(out.thumbnail_);
+            } else if (offsets.size() == 1 && lengths.size() == 1) {
+                walk.PastTheEnd(offsets[0], lengths[0]);
             }
             // An uncompressed thumbnail's strips.
             const TiffEntry* strips = ifd1.Find(kTagStripOffsets);
@@ -195,7 +221,10 @@ bool TiffParser::Parse(const uint8_t* data, size_t size, TiffDirectory::Chain ch
                 ReadNumbers(*strips, out.ValueData(*strips), order, offsets) &&
                 ReadNumbers(*counts, out.ValueData(*counts), order, lengths) && offsets.size() == lengths.size()) {
                 for (size_t i = 0; i < offsets.size(); ++i) {
-                    if (RangeInside(offsets[i], lengths[i], size)) out.referenced_.push_back({offsets[i], lengths[i]});
+                    if (RangeInside(offsets[i], lengths[i], size))
+                        out.referenced_.push_back({offsets[i], lengths[i]});
+                    else
+                        walk.PastTheEnd(offsets[i], lengths[i]);
                 }
             }
         } else {

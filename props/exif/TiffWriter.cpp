@@ -112,6 +112,8 @@ public:
         return CheckedAdd(out_.tailAt, tailSize_, total) && total <= std::numeric_limits<uint32_t>::max();
     }
 
+    size_t Size() const { return out_.tailAt + tailSize_; }
+
     void Finish() { out_.tail.resize(tailSize_, 0); }
 
 private:
@@ -211,7 +213,7 @@ bool TiffEdit::Write(const uint8_t* source, size_t sourceSize, ByteSink& sink) c
     return sink.Write(tail.data(), tail.size());
 }
 
-bool TiffWriter::Write(const TiffDirectory& d, TiffEdit& out)
+TiffWriteResult TiffWriter::Write(const TiffDirectory& d, TiffEdit& out)
 {
     out = TiffEdit();
     Layout layout(d, out);
@@ -229,7 +231,9 @@ bool TiffWriter::Write(const TiffDirectory& d, TiffEdit& out)
             added += entry.slot < 0 ? 1 : 0;
         count[Index(kind)] = ifd.sourceCount + added;
         written[Index(kind)] = ifd.edited || ifd.sourceOffset == 0;
-        inPlace[Index(kind)] = ifd.sourceOffset != 0 && added == 0 && ifd.nextInside;
+        // A table that shares bytes with a value (in a crafted block) moves, so the value keeps them.
+        inPlace[Index(kind)] = ifd.sourceOffset != 0 && added == 0 && ifd.nextInside &&
+                               layout.Exclusive(ifd.sourceOffset, TableSize(ifd.sourceCount));
         at[Index(kind)] = ifd.sourceOffset;
     }
     // A directory that moves changes the pointer to it, and so its parent's table.
@@ -272,7 +276,7 @@ bool TiffWriter::Write(const TiffDirectory& d, TiffEdit& out)
             if (hadRoom) layout.Release(oldAt, oldLength);
             values.push_back({kind, &entry, 0});
         }
-        if (!inPlace[Index(kind)] && ifd.sourceOffset != 0)
+        if (!inPlace[Index(kind)] && ifd.sourceOffset != 0 && !d.PointedAtTwice(ifd.sourceOffset))
             layout.Release(ifd.sourceOffset,
                            ifd.nextInside ? TableSize(ifd.sourceCount) : 2 + kEntrySize * ifd.sourceCount);
     }
@@ -285,13 +289,14 @@ bool TiffWriter::Write(const TiffDirectory& d, TiffEdit& out)
     for (Value& value : values) {
         if (value.at == 0) value.at = layout.Allocate(value.entry->ValueSize());
     }
-    if (!layout.Fits()) return false;
+    if (!layout.Fits()) return TiffWriteResult::TooLarge;
+    if (layout.Size() >= d.Reach()) return TiffWriteResult::WouldReachIn;
 
     for (const Value& value : values)
         layout.Put(value.at, value.entry->newValue.data(), value.entry->ValueSize());
     for (IfdKind kind : kAllKinds) {
         if (!written[Index(kind)]) continue;
-        if (count[Index(kind)] > 0xFFFF) return false;
+        if (count[Index(kind)] > 0xFFFF) return TiffWriteResult::TooLarge;
         const TiffIfd& ifd = d.Ifd(kind);
         std::vector<RawEntry>& raw = tables[Index(kind)];
         std::vector<RawEntry> added;
@@ -358,5 +363,5 @@ bool TiffWriter::Write(const TiffDirectory& d, TiffEdit& out)
         layout.Put(0, header.Bytes().data(), header.Size());
     }
     layout.Finish();
-    return true;
+    return TiffWriteResult::Ok;
 }

@@ -35,8 +35,13 @@ private:
     std::map<size_t, std::vector<uint8_t>> patches_;
 };
 
+enum class TiffWriteResult {
+    Ok,
+    TooLarge,     // the new block would not fit 32-bit offsets or a table its 16-bit count
+    WouldReachIn, // the block would grow to where a damaged offset past its end leads
+};
+
 class TiffWriter {
 public:
-    // False when the new block would not fit 32-bit offsets.
-    static bool Write(const TiffDirectory& directory, TiffEdit& out);
+    static TiffWriteResult Write(const TiffDirectory& directory, TiffEdit& out);
 };
