@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -565,9 +566,19 @@ TEST(ExifImage, GivesAJpegWithoutExifANewSegmentAfterItsJfifSegment)
     EXPECT_EQ(Shown(again, 0x9003), L"2021:06:14 09:08:07");
     EXPECT_EQ(Shown(again, 0x0006), L"120");
     EXPECT_EQ(Shown(again, 0x5041), L"R98");
-    // New directories say which version of their layout they follow.
-    EXPECT_EQ(Shown(again, 0x9000), L"30 32 33 32");
-    EXPECT_EQ(Shown(again, 0x0000), L"02 03 00 00");
+    // New directories say which version of their layout they follow, and a new block holds what
+    // readers require of one: resolution, chroma positioning, the EXIF directory's versions, its
+    // colour space and the image's size (8 x 8).
+    const struct {
+        uint32_t id;
+        const wchar_t* shown;
+    } required[] = {
+        {0x9000, L"30 32 33 32"}, {0x0000, L"02 03 00 00"}, {0x011A, L"72"},          {0x011B, L"72"}, {0x0128, L"2"},
+        {0x0213, L"1"},           {0x9101, L"01 02 03 00"}, {0xA000, L"30 31 30 30"}, {0xA002, L"8"},  {0xA003, L"8"},
+    };
+    for (const auto& r : required)
+        EXPECT_EQ(Shown(again, r.id), r.shown) << std::hex << r.id;
+    EXPECT_EQ(again.ItemLength(0xA001), 2u);
 }
 
 TEST(ExifImage, RefusesItemsWhoseValuesAreOffsetsOrLayTheImageOut)
@@ -777,4 +788,152 @@ TEST(ExifImage, AppendsToABlockWithADirectoryItCannotMoveAndKeepsEntriesOfUnknow
     ExifImage again;
     ASSERT_TRUE(again.Load(JpegWith(newBlock)));
     EXPECT_EQ(Shown(again, 0x013B), L"Someone Else");
+}
+
+namespace {
+
+// A PNG of one pixel whose eXIf chunk holds the block.
+Bytes PngWith(const Bytes& block)
+{
+    Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    const auto chunk = [&out](const char* type, const Bytes& data) {
+        const size_t at = out.size();
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out.push_back(static_cast<uint8_t>(data.size() >> shift));
+        out.insert(out.end(), type, type + 4);
+        out.insert(out.end(), data.begin(), data.end());
+        const uint32_t crc = PngCrc(&out[at + 4], 4 + data.size());
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out.push_back(static_cast<uint8_t>(crc >> shift));
+    };
+    chunk("IHDR", {0, 0, 0, 1, 0, 0, 0, 1, 8, 0, 0, 0, 0});
+    chunk("eXIf", block);
+    chunk("IDAT", {0x78, 0x9C, 0x63, 0x60, 0x00, 0x00, 0x00, 0x02, 0x00, 0x01});
+    chunk("IEND", {});
+    return out;
+}
+
+} // namespace
+
+TEST(ExifImage, FollowsADirectoryPointerStoredInAnyOffsetType)
+{
+    for (const uint16_t type : {uint16_t{4}, uint16_t{9}, uint16_t{13}}) {
+        BlockBuilder builder;
+        const size_t ifd0 = builder.Directory({{0x013B, 2, 2, Ascii("A")}, {0x8825, type, 1, {}}});
+        const size_t gps = builder.Directory({{0x0000, 1, 4, {2, 2, 0, 0}}, {0x0006, 5, 1, Little32({35, 1})}});
+        builder.PointToDirectory(ifd0, 0x8825, gps);
+        ExifImage image;
+        ASSERT_TRUE(image.Load(JpegWith(builder.Build()))) << type;
+        EXPECT_EQ(Shown(image, 0x0006), L"35") << type;
+        // A new GPS item makes the directory grow and move; the pointer keeps its type.
+        ASSERT_EQ(Set(image, 0x0002, 5, Little32({48, 1, 51, 1, 30, 1})), ExifStatus::Ok);
+        ExifImage again;
+        ASSERT_TRUE(again.Load(Saved(image))) << type;
+        EXPECT_EQ(Shown(again, 0x0006), L"35") << type;
+        EXPECT_EQ(Shown(again, 0x0002), L"48, 51, 30") << type;
+        EXPECT_EQ(again.Directory().Ifd(IfdKind::Ifd0).Find(0x8825)->type, type);
+    }
+}
+
+TEST(ExifImage, KeepsEveryDirectoryOfTheChainAndItemsThatAreEmpty)
+{
+    // IFD0 with an empty Artist (no value at all) and an empty Copyright (one zero byte); IFD1
+    // whose thumbnail offset and length are zero; a preview directory after it, with its image.
+    BlockBuilder builder;
+    const size_t ifd0 = builder.Directory({{0x010E, 2, 6, Ascii("short")}, {0x013B, 2, 0, {}}, {0x8298, 2, 1, {0}}});
+    const size_t ifd1 =
+        builder.Directory({{0x0103, 3, 1, {6, 0}}, {0x0201, 4, 1, {0, 0, 0, 0}}, {0x0202, 4, 1, {0, 0, 0, 0}}});
+    const size_t preview =
+        builder.Directory({{0x0103, 3, 1, {6, 0}}, {0x0201, 4, 1, {}}, {0x0202, 4, 1, Little32({12})}});
+    builder.Next(ifd0, ifd1);
+    builder.Next(ifd1, preview);
+    const size_t image = builder.Run({0xFF, 0xD8, 'P', 'R', 'E', 'V', 'I', 'E', 'W', '!', 0xFF, 0xD9});
+    builder.PointToRuns(preview, 0x0201, {image});
+    const Bytes block = builder.Build();
+
+    ExifImage photo;
+    ASSERT_TRUE(photo.Load(JpegWith(block)));
+    ASSERT_EQ(photo.Directory().LaterDirectories().size(), 1u);
+    ExifItem item;
+    for (const uint32_t id : {0x013Bu, 0x8298u, 0x0201u, 0x0202u})
+        EXPECT_TRUE(photo.GetItem(id, item)) << std::hex << id;
+    ASSERT_EQ(Set(photo, 0x010E, 2, Ascii(std::string(100, 'd'))), ExifStatus::Ok);
+    const Bytes newBlock = BlockOf(Saved(photo));
+
+    ExifImage again;
+    ASSERT_TRUE(again.Load(JpegWith(newBlock)));
+    ExpectSameItems(photo, again, 0x010E, L"the chain");
+    EXPECT_EQ(again.ItemLength(0x013B), 0u);
+    EXPECT_EQ(again.ItemLength(0x8298), 1u);
+    ASSERT_EQ(again.Directory().LaterDirectories().size(), 1u);
+    EXPECT_EQ(again.Directory().LaterDirectories()[0], photo.Directory().LaterDirectories()[0]);
+    const size_t at = builder.RunAt(image);
+    EXPECT_EQ(Bytes(newBlock.begin() + at, newBlock.begin() + at + 12),
+              Bytes(block.begin() + at, block.begin() + at + 12));
+}
+
+TEST(ExifImage, GrowsABlockOnlyByWhatItAdds)
+{
+    // 4,000 entries share one 100 KB value; a write must not copy it for each of them.
+    const size_t kEntries = 4000, kShared = 100 * 1024;
+    Bytes block = {'I', 'I', 42, 0, 8, 0, 0, 0};
+    const auto put = [&block](uint32_t value, size_t size) {
+        for (size_t i = 0; i < size; ++i)
+            block.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    };
+    const size_t valueAt = 8 + 2 + 12 * kEntries + 4;
+    put(kEntries, 2);
+    for (size_t i = 0; i < kEntries; ++i) {
+        put(static_cast<uint32_t>(0xC000 + i), 2);
+        put(7, 2);
+        put(static_cast<uint32_t>(kShared), 4);
+        put(static_cast<uint32_t>(valueAt), 4);
+    }
+    put(0, 4);
+    block.resize(valueAt + kShared, 'v');
+    const Bytes png = PngWith(block);
+    ExifImage image;
+    ASSERT_TRUE(image.Load(png));
+    ASSERT_EQ(Set(image, 0x013B, 2, Ascii("Someone Else")), ExifStatus::Ok);
+    const Bytes saved = Saved(image);
+    // The table grows by one entry and moves; the value is written once.
+    EXPECT_LE(saved.size(), png.size() + (2 + 12 * (kEntries + 1) + 4) + 13 + 16);
+
+    // A TIFF file edited again and again stays the size of its first edit.
+    Bytes tiff = FixtureBytes(L"exif.tif");
+    size_t firstSize = 0;
+    for (int edit = 0; edit < 10; ++edit) {
+        ExifImage file;
+        ASSERT_TRUE(file.Load(tiff));
+        ASSERT_EQ(Set(file, 0x010E, 2, Ascii("Edit number " + std::to_string(edit))), ExifStatus::Ok);
+        tiff = Saved(file);
+        if (edit == 0) firstSize = tiff.size();
+    }
+    EXPECT_EQ(tiff.size(), firstSize);
+}
+
+TEST(ExifImage, RefusesToGrowABlockToWhereADamagedOffsetLeads)
+{
+    // IFD0's next-directory field points just past the block: a longer block would give it a
+    // directory, made of whatever the write put there.
+    BlockBuilder builder;
+    builder.Directory({{0x010E, 2, 6, Ascii("short")}});
+    Bytes block = builder.Build();
+    const size_t next = 8 + 2 + 12;
+    const auto beyond = static_cast<uint32_t>(block.size() + 40);
+    for (size_t i = 0; i < 4; ++i)
+        block[next + i] = static_cast<uint8_t>(beyond >> (8 * i));
+
+    ExifImage grown;
+    ASSERT_TRUE(grown.Load(JpegWith(block)));
+    ASSERT_EQ(Set(grown, 0x010E, 2, Ascii(std::string(100, 'd'))), ExifStatus::Ok);
+    Bytes out;
+    EXPECT_EQ(grown.Save(out), ExifStatus::DamagedOffset);
+    // A change that fits where the old value was needs no more room, and is written.
+    ExifImage kept;
+    ASSERT_TRUE(kept.Load(JpegWith(block)));
+    ASSERT_EQ(Set(kept, 0x010E, 2, Ascii("long")), ExifStatus::Ok);
+    ExifImage again;
+    ASSERT_TRUE(again.Load(Saved(kept)));
+    EXPECT_EQ(Shown(again, 0x010E), L"long");
 }
