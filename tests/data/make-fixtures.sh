@@ -4,7 +4,7 @@
 # tests never run this. Run it again only to change a fixture, then look at the diff: each run
 # makes the same bytes (fixed values and dates, ffmpeg's bit-exact mode, no tool version strings).
 #
-# Needs (Debian): ffmpeg libimage-exiftool-perl python3-mutagen python3-olefile gir1.2-gsf-1
+# Needs (Debian): ffmpeg libimage-exiftool-perl imagemagick python3-mutagen python3-olefile gir1.2-gsf-1
 # python3-gi. The Python parts run on the system's interpreter, which has those modules.
 set -euo pipefail
 
@@ -177,6 +177,148 @@ EOF
 
 # A format that can be read but not written.
 ff -f lavfi -i "color=c=0x3060a0:s=8x8" -frames:v 1 "${exact[@]}" "$here/exif/plain.bmp"
+
+# --- exif/real: files from public test collections, and files made by other tools ---------------
+# The camera files in exif/real/ are copied from the collections README.md names; they are inputs
+# here, never made. From them and from ffmpeg's pictures this part makes files as other programs
+# write them (exiftool, ImageMagick, ffmpeg) and damaged copies, each patched in one place.
+real="$here/exif/real"
+# Debian's ImageMagick 6; a `convert` earlier on PATH may be another program of that name.
+magick=
+for candidate in convert-im6.q16 convert; do
+  if command -v "$candidate" >/dev/null && "$candidate" -version 2>/dev/null | grep -q ImageMagick; then
+    magick=$candidate
+    break
+  fi
+done
+[ -n "$magick" ] || { echo "missing: imagemagick" >&2; exit 1; }
+# No time chunks, so that each run makes the same bytes.
+im() { "$magick" "$@"; }
+im_png=(-define png:exclude-chunks=date,time)
+
+picture=(-f lavfi -i "testsrc=s=64x48" -frames:v 1 "${exact[@]}")
+ff "${picture[@]}" -q:v 5 "$real/ffmpeg.jpg"
+ff "${picture[@]}" -pix_fmt rgb24 "$real/ffmpeg.png"
+ff "${picture[@]}" -pix_fmt rgb24 "$real/ffmpeg.tif"
+ff -f lavfi -i "testsrc=s=32x24" -frames:v 1 "${exact[@]}" -q:v 8 "$work/preview.jpg"
+ff -f lavfi -i "testsrc=s=16x12" -frames:v 1 "${exact[@]}" -q:v 8 "$work/small.jpg"
+
+# ImageMagick: an LZW TIFF, and the PNG it makes of a camera JPEG (its EXIF in an eXIf chunk after
+# the image data, and each item again as text).
+im "$real/ffmpeg.png" -compress lzw "$real/magick.tif"
+im "$real/Nikon.jpg" "${im_png[@]}" "$real/magick-exif.png"
+# Earlier ImageMagick versions kept the EXIF as hexadecimal text in a "Raw profile type exif" zTXt
+# chunk before the image data, as ReaganSmallPng.png has it; this one no longer does, so its PNG
+# without the eXIf chunk gets that chunk in the old layout.
+im "$real/Nikon.jpg" -define png:exclude-chunks=date,time,eXIf "$work/magick-noexif.png"
+exiftool -q -b -EXIF "$real/Nikon.jpg" >"$work/nikon.exif"
+"$py" - "$work/magick-noexif.png" "$work/nikon.exif" "$real/magick-rawprofile.png" <<'EOF'
+import struct, sys, zlib
+
+png, exif = open(sys.argv[1], "rb").read(), b"Exif\0\0" + open(sys.argv[2], "rb").read()
+digits = exif.hex()
+text = b"\nexif\n%8d\n" % len(exif) + b"".join(digits[i:i + 72].encode() + b"\n" for i in range(0, len(digits), 72))
+body = b"Raw profile type exif\0\0" + zlib.compress(text, 9)
+chunk = struct.pack(">I", len(body)) + b"zTXt" + body + struct.pack(">I", zlib.crc32(b"zTXt" + body))
+idat = png.index(b"IDAT") - 4
+open(sys.argv[3], "wb").write(png[:idat] + chunk + png[idat:])
+EOF
+
+# exiftool: UTF-8 texts with XMP, IPTC and GPS beside them; empty texts and a thumbnail whose
+# offset and length are zero; previews put into maker notes that point at them; EXIF in a PNG and
+# in a TIFF with a maker note copied from a camera file; EXIF added to a file with an AFCP trailer.
+cp "$real/ffmpeg.jpg" "$real/exiftool-utf8.jpg"
+exiftool -q -overwrite_original -charset exif=utf8 -charset iptc=utf8 -IPTC:CodedCharacterSet=UTF8 \
+  -IFD0:Make='Fixture Optics' -IFD0:Model='FX-8' -IFD0:ImageDescription='Café in Zürich, 東京' \
+  -IFD0:Artist='Zoë Ångström' -IFD0:Copyright='© 2021 Anna Example' -IFD0:XPTitle='Grüße' \
+  -ExifIFD:DateTimeOriginal='2021:06:14 09:08:07' -ExifIFD:UserComment='Tschüss' \
+  -GPS:GPSLatitude=48.8584 -GPS:GPSLatitudeRef=N -GPS:GPSLongitude=2.2945 -GPS:GPSLongitudeRef=E \
+  -XMP-dc:Title='Grüße aus Zürich' -XMP-dc:Creator='Zoë Ångström' -IPTC:ObjectName='Zürich' \
+  -IPTC:By-line='Zoë Ångström' "$real/exiftool-utf8.jpg"
+cp "$real/ffmpeg.jpg" "$real/exiftool-empty.jpg"
+exiftool -q -overwrite_original -IFD0:Make='Fixture Optics' -IFD0:Artist^= -IFD0:Copyright^= \
+  -IFD0:ImageDescription^= "-ThumbnailImage<=$work/small.jpg" "$real/exiftool-empty.jpg"
+for pair in NikonD70:nikon Pentax:pentax Casio2:casio; do
+  cp "$real/${pair%%:*}.jpg" "$real/exiftool-preview-${pair#*:}.jpg"
+  exiftool -q -overwrite_original "-PreviewImage<=$work/preview.jpg" "$real/exiftool-preview-${pair#*:}.jpg"
+done
+cp "$real/ffmpeg.png" "$real/exiftool.png"
+exiftool -q -overwrite_original -tagsFromFile "$real/Canon.jpg" -EXIF:all -XMP-dc:Title='PNG with EXIF' \
+  "$real/exiftool.png"
+cp "$real/ffmpeg.tif" "$real/exiftool.tif"
+exiftool -q -overwrite_original -tagsFromFile "$real/Olympus.jpg" -EXIF:all -IPTC:ObjectName='TIFF with EXIF' \
+  -GPS:GPSLatitude=48.8584 -GPS:GPSLatitudeRef=N "$real/exiftool.tif"
+cp "$real/AFCP.jpg" "$real/exiftool-afcp.jpg"
+exiftool -q -overwrite_original -IFD0:Make='Fixture Optics' -IFD0:Model='FX-8' \
+  -ExifIFD:DateTimeOriginal='2021:06:14 09:08:07' "$real/exiftool-afcp.jpg"
+
+# The thumbnail's offset and length set to zero in place (exiftool keeps them its own), and
+# damaged copies of camera files, one fault each.
+"$py" - "$real" <<'EOF'
+import struct, sys
+
+folder = sys.argv[1]
+
+class Exif:
+    def __init__(self, name):
+        self.data = bytearray(open(f"{folder}/{name}", "rb").read())
+        self.app1 = self.data.index(b"Exif\0\0") - 4
+        self.tiff = self.app1 + 10
+        self.order = "<" if self.data[self.tiff:self.tiff + 2] == b"II" else ">"
+
+    def u16(self, at):
+        return struct.unpack_from(self.order + "H", self.data, self.tiff + at)[0]
+
+    def u32(self, at):
+        return struct.unpack_from(self.order + "I", self.data, self.tiff + at)[0]
+
+    def put32(self, at, value):
+        struct.pack_into(self.order + "I", self.data, self.tiff + at, value)
+
+    def entry(self, ifd, tag):
+        for i in range(self.u16(ifd)):
+            if self.u16(ifd + 2 + 12 * i) == tag:
+                return ifd + 2 + 12 * i
+        raise KeyError(hex(tag))
+
+    def ifd0(self):
+        return self.u32(4)
+
+    def ifd1(self):
+        return self.u32(self.ifd0() + 2 + 12 * self.u16(self.ifd0()))
+
+    def exif_ifd(self):
+        return self.u32(self.entry(self.ifd0(), 0x8769) + 8)
+
+    def write(self, name):
+        open(f"{folder}/{name}", "wb").write(self.data)
+
+empty = Exif("exiftool-empty.jpg")
+for tag in (0x0201, 0x0202):  # ThumbnailOffset, ThumbnailLength
+    empty.put32(empty.entry(empty.ifd1(), tag) + 8, 0)
+empty.write("exiftool-empty.jpg")
+
+# The APP1 segment cut in the middle of the maker note, its length saying so: the
+# interoperability directory and IFD1 lie past its end.
+cut = Exif("Nikon.jpg")
+keep = 900
+end = cut.app1 + 2 + struct.unpack_from(">H", cut.data, cut.app1 + 2)[0]
+cut.data[cut.tiff + keep:end] = b""
+struct.pack_into(">H", cut.data, cut.app1 + 2, keep + 8)
+cut.write("damaged-truncated-app1.jpg")
+# The EXIF directory's pointer past the end of the block.
+bad = Exif("Pentax.jpg")
+bad.put32(bad.entry(bad.ifd0(), 0x8769) + 8, 0x00FFFF00)
+bad.write("damaged-ifd-offset.jpg")
+# Model's value past the end of the block.
+bad = Exif("Sony.jpg")
+bad.put32(bad.entry(bad.ifd0(), 0x0110) + 8, 0xFFFFFF00)
+bad.write("damaged-value-offset.jpg")
+# The maker note's count reaching past the end of the block.
+bad = Exif("Canon1DmkIII.jpg")
+bad.put32(bad.entry(bad.exif_ifd(), 0x927C) + 4, 60000)
+bad.write("damaged-maker-note-count.jpg")
+EOF
 
 # --- media: 0.1 s of silence, tags written by mutagen (ID3v1 alone by ffmpeg) --------------------
 silence=(-f lavfi -i anullsrc=r=8000:cl=mono -t 0.1)
