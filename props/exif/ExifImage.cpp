@@ -254,10 +254,9 @@ void ExifImage::AddRequiredItems(bool newBlock, bool newExif, bool newGps)
         add(IfdKind::Exif, 0xA000, 7, {'0', '1', '0', '0'});
         // Nothing here says which colour space the pixels are in: "uncalibrated".
         add(IfdKind::Exif, 0xA001, 3, shortValue(0xFFFF));
+        // Readers require the size of a compressed image only; a PNG's is in its own header.
         PixelSize pixels;
-        const bool known = (format_ == ImageFormat::Jpeg && JpegPixelSize(data_, size_, pixels)) ||
-                           (format_ == ImageFormat::Png && PngPixelSize(data_, size_, pixels));
-        if (known) {
+        if (format_ == ImageFormat::Jpeg && JpegPixelSize(data_, size_, pixels)) {
             add(IfdKind::Exif, 0xA002, 4, longValue(pixels.width));
             add(IfdKind::Exif, 0xA003, 4, longValue(pixels.height));
         }
@@ -281,7 +280,7 @@ ExifStatus ExifImage::Save(ByteSink& sink) const
     switch (TiffWriter::Write(directory_, edit)) {
     case TiffWriteResult::Ok: break;
     case TiffWriteResult::TooLarge: return ExifStatus::ValueOverflow;
-    case TiffWriteResult::WouldReachIn: return ExifStatus::DamagedOffset;
+    case TiffWriteResult::GrowsDamaged: return ExifStatus::DamagedOffset;
     }
     // A TIFF file is the block: written out in parts, its image data never copied.
     if (format_ == ImageFormat::Tiff) return written(edit.Write(data_, size_, sink));

@@ -2,8 +2,6 @@
 
 #include "core/ByteReader.h"
 
-#include <cstring>
-
 bool JpegPixelSize(const uint8_t* data, size_t size, PixelSize& out)
 {
     const ByteReader reader(data, size, ByteOrder::Big);
@@ -30,15 +28,4 @@ bool JpegPixelSize(const uint8_t* data, size_t size, PixelSize& out)
         pos += length;
     }
     return false;
-}
-
-bool PngPixelSize(const uint8_t* data, size_t size, PixelSize& out)
-{
-    const ByteReader reader(data, size, ByteOrder::Big);
-    uint32_t width = 0, height = 0;
-    if (size < 24 || std::memcmp(data + 12, "IHDR", 4) != 0 || !reader.U32At(16, width) || !reader.U32At(20, height) ||
-        width == 0 || height == 0)
-        return false;
-    out = {width, height};
-    return true;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// An image's size in pixels, from its own header (a JPEG's frame header, a PNG's IHDR chunk),
-// for the dimension items a new EXIF directory carries.
+// A JPEG's size in pixels, from its frame header, for the dimension items a new EXIF directory
+// of a JPEG carries.
 #include <cstddef>
 #include <cstdint>
 
@@ -9,6 +9,5 @@ struct PixelSize {
     uint32_t height = 0;
 };
 
-// False when the header is not found or gives no size.
+// False when the frame header is not found before the image data or gives no size.
 bool JpegPixelSize(const uint8_t* data, size_t size, PixelSize& out);
-bool PngPixelSize(const uint8_t* data, size_t size, PixelSize& out);

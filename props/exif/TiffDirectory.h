@@ -49,6 +49,13 @@ struct SourceRange {
     uint32_t length = 0;
 };
 
+// Where a damaged offset sits: the entry's slot in a directory's table, which a write may replace,
+// or -1 for a pointer, a next-directory field or a later directory's entry.
+struct DanglingOffset {
+    IfdKind kind = IfdKind::Ifd0;
+    int32_t slot = -1;
+};
+
 class TiffDirectory {
 public:
     // In EXIF blocks the directory after IFD0 is the thumbnail's, and any after that (previews)
@@ -79,10 +86,9 @@ public:
     // Every range of the source something known points at, for telling which bytes a changed
     // value leaves free.
     const std::vector<SourceRange>& Referenced() const { return referenced_; }
-    // The smallest block size at which an offset that now points past the block's end would
-    // lead somewhere; a longer block must stay below it, or readers would take new bytes for
-    // what the damaged offset names.
-    uint64_t Reach() const { return reach_; }
+    // Offsets that point past the block's end (a damaged block): while one stays, the block may
+    // not grow, or readers would take new bytes for what it names.
+    const std::vector<DanglingOffset>& Dangling() const { return dangling_; }
     // Whether a second pointer (a looping chain) leads to the table at this offset.
     bool PointedAtTwice(uint32_t offset) const;
 
@@ -103,7 +109,7 @@ private:
     SourceRange thumbnail_;
     std::vector<uint32_t> later_;
     std::vector<SourceRange> referenced_;
-    uint64_t reach_ = UINT64_MAX;
+    std::vector<DanglingOffset> dangling_;
     std::vector<uint32_t> pointedTwice_;
 };
 

@@ -38,19 +38,21 @@ bool ReadNumbers(const TiffEntry& entry, const uint8_t* value, ByteOrder order, 
 
 class Walk {
 public:
-    Walk(const uint8_t* data, size_t size, ByteOrder order, std::vector<SourceRange>& referenced, uint64_t& reach,
-         std::vector<uint32_t>& pointedTwice)
-        : reader_(data, size, order), size_(size), referenced_(referenced), reach_(reach), pointedTwice_(pointedTwice)
+    Walk(const uint8_t* data, size_t size, ByteOrder order, std::vector<SourceRange>& referenced,
+         std::vector<DanglingOffset>& dangling, std::vector<uint32_t>& pointedTwice)
+        : reader_(data, size, order), size_(size), referenced_(referenced), dangling_(dangling),
+          pointedTwice_(pointedTwice)
     {}
 
-    // Notes an offset past the end: the block must not grow to where it leads.
+    // Notes an offset past the end: while it stays, the block must not grow, or a reader could
+    // take new bytes (or, in a lenient reader, the bytes after the block) for what it names.
     void PastTheEnd(uint64_t offset, uint64_t length)
     {
-        if (offset >= kHeaderSize && offset + length > size_) reach_ = std::min(reach_, offset + length);
+        if (offset >= kHeaderSize && offset + length > size_) dangling_.push_back({kind_, slot_});
     }
 
     // Reads a directory's table into `ifd`. False when it is out of range or was read already.
-    bool Table(uint32_t offset, TiffIfd& ifd)
+    bool Table(uint32_t offset, IfdKind kind, TiffIfd& ifd)
     {
         uint16_t count = 0;
         if (!Claim(offset, count)) return false;
@@ -65,7 +67,11 @@ public:
         ifd.slotTags.reserve(count);
         for (size_t i = 0; i < count; ++i) {
             TiffEntry entry;
-            if (!Entry(table + kEntrySize * i, entry)) {
+            kind_ = kind;
+            slot_ = static_cast<int32_t>(i);
+            const bool readable = Entry(table + kEntrySize * i, entry);
+            slot_ = -1;
+            if (!readable) {
                 ifd.slotTags.push_back(entry.tag);
                 continue;
             }
@@ -140,7 +146,10 @@ private:
     const ByteReader reader_;
     size_t size_;
     std::vector<SourceRange>& referenced_;
-    uint64_t& reach_;
+    std::vector<DanglingOffset>& dangling_;
+    // The entry being read, for noting an offset of its own past the end; -1 for anything else.
+    IfdKind kind_ = IfdKind::Ifd0;
+    int32_t slot_ = -1;
     std::vector<uint32_t>& pointedTwice_;
     std::vector<uint32_t> visited_;
 };
@@ -171,8 +180,8 @@ bool TiffParser::Parse(const uint8_t* data, size_t size, TiffDirectory::Chain ch
     out.chain_ = chain;
     out.referenced_.push_back({0, static_cast<uint32_t>(kHeaderSize)});
 
-    Walk walk(data, size, order, out.referenced_, out.reach_, out.pointedTwice_);
-    if (!walk.Table(first, out.MutableIfd(IfdKind::Ifd0))) {
+    Walk walk(data, size, order, out.referenced_, out.dangling_, out.pointedTwice_);
+    if (!walk.Table(first, IfdKind::Ifd0, out.MutableIfd(IfdKind::Ifd0))) {
         out = TiffDirectory();
         return false;
     }
@@ -189,7 +198,7 @@ bool TiffParser::Parse(const uint8_t* data, size_t size, TiffDirectory::Chain ch
         const ByteReader field(pointer->field.data(), 4, order);
         uint32_t offset = 0;
         const bool followed = IsPointerType(pointer->type, pointer->count) && field.U32At(0, offset) &&
-                              walk.Table(offset, out.MutableIfd(child));
+                              walk.Table(offset, child, out.MutableIfd(child));
         // A pointer that leads nowhere is no item; it stays in its table as it was.
         if (!followed) owner.entries.erase(owner.entries.begin() + (pointer - owner.entries.data()));
     }
@@ -197,7 +206,7 @@ bool TiffParser::Parse(const uint8_t* data, size_t size, TiffDirectory::Chain ch
     uint32_t next = out.Ifd(IfdKind::Ifd0).nextInside ? out.Ifd(IfdKind::Ifd0).next : 0;
     if (chain == TiffDirectory::Chain::ExifThumbnail && next != 0) {
         TiffIfd& ifd1 = out.MutableIfd(IfdKind::Ifd1);
-        if (walk.Table(next, ifd1)) {
+        if (walk.Table(next, IfdKind::Ifd1, ifd1)) {
             next = ifd1.nextInside ? ifd1.next : 0;
             // A JPEG thumbnail: one offset and one length naming bytes inside the block. Its
             // entries stay items whatever they hold; only a valid pair is the thumbnail.

@@ -112,7 +112,7 @@ public:
         return CheckedAdd(out_.tailAt, tailSize_, total) && total <= std::numeric_limits<uint32_t>::max();
     }
 
-    size_t Size() const { return out_.tailAt + tailSize_; }
+    size_t Size() const { return tailSize_ == 0 ? size_ : out_.tailAt + tailSize_; }
 
     void Finish() { out_.tail.resize(tailSize_, 0); }
 
@@ -166,6 +166,21 @@ std::array<uint8_t, 4> Field(uint32_t number, ByteOrder order)
     return field;
 }
 
+// Whether an offset past the block's end stays after the write: one not in an entry the write
+// replaces.
+bool LeavesDanglingOffset(const TiffDirectory& d)
+{
+    for (const DanglingOffset& dangling : d.Dangling()) {
+        if (dangling.slot < 0) return true;
+        const std::vector<TiffEntry>& entries = d.Ifd(dangling.kind).entries;
+        const bool replaced = std::any_of(entries.begin(), entries.end(), [&dangling](const TiffEntry& entry) {
+            return entry.slot == dangling.slot && entry.edited;
+        });
+        if (!replaced) return true;
+    }
+    return false;
+}
+
 } // namespace
 
 void TiffEdit::Patch(const uint8_t* source, size_t sourceSize, size_t offset, const uint8_t* data, size_t size)
@@ -195,7 +210,7 @@ std::vector<uint8_t> TiffEdit::Apply(const uint8_t* source, size_t sourceSize) c
 {
     std::vector<uint8_t> out;
     VectorSink sink(out);
-    out.reserve(Size());
+    out.reserve(Size(sourceSize));
     Write(source, sourceSize, sink);
     return out;
 }
@@ -209,7 +224,7 @@ bool TiffEdit::Write(const uint8_t* source, size_t sourceSize, ByteSink& sink) c
     }
     if (!sink.Write(source + at, sourceSize - at)) return false;
     const uint8_t pad[1] = {0};
-    if (tailAt > sourceSize && !sink.Write(pad, tailAt - sourceSize)) return false;
+    if (!tail.empty() && tailAt > sourceSize && !sink.Write(pad, tailAt - sourceSize)) return false;
     return sink.Write(tail.data(), tail.size());
 }
 
@@ -290,7 +305,7 @@ TiffWriteResult TiffWriter::Write(const TiffDirectory& d, TiffEdit& out)
         if (value.at == 0) value.at = layout.Allocate(value.entry->ValueSize());
     }
     if (!layout.Fits()) return TiffWriteResult::TooLarge;
-    if (layout.Size() >= d.Reach()) return TiffWriteResult::WouldReachIn;
+    if (layout.Size() > d.SourceSize() && LeavesDanglingOffset(d)) return TiffWriteResult::GrowsDamaged;
 
     for (const Value& value : values)
         layout.Put(value.at, value.entry->newValue.data(), value.entry->ValueSize());

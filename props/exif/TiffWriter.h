@@ -26,7 +26,7 @@ public:
     std::vector<uint8_t> Apply(const uint8_t* source, size_t sourceSize) const;
     bool Write(const uint8_t* source, size_t sourceSize, ByteSink& sink) const;
 
-    size_t Size() const { return tailAt + tail.size(); }
+    size_t Size(size_t sourceSize) const { return tail.empty() ? sourceSize : tailAt + tail.size(); }
 
     size_t tailAt = 0; // the source's size rounded up to even: the tail starts here
     std::vector<uint8_t> tail;
@@ -38,7 +38,7 @@ private:
 enum class TiffWriteResult {
     Ok,
     TooLarge,     // the new block would not fit 32-bit offsets or a table its 16-bit count
-    WouldReachIn, // the block would grow to where a damaged offset past its end leads
+    GrowsDamaged, // the block would grow while an offset in it points past its end
 };
 
 class TiffWriter {

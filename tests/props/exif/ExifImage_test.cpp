@@ -912,10 +912,10 @@ TEST(ExifImage, GrowsABlockOnlyByWhatItAdds)
     EXPECT_EQ(tiff.size(), firstSize);
 }
 
-TEST(ExifImage, RefusesToGrowABlockToWhereADamagedOffsetLeads)
+TEST(ExifImage, RefusesToGrowABlockWithAnOffsetPastItsEnd)
 {
     // IFD0's next-directory field points just past the block: a longer block would give it a
-    // directory, made of whatever the write put there.
+    // directory, made of whatever the write put there, so the block keeps its size.
     BlockBuilder builder;
     builder.Directory({{0x010E, 2, 6, Ascii("short")}});
     Bytes block = builder.Build();
@@ -936,4 +936,12 @@ TEST(ExifImage, RefusesToGrowABlockToWhereADamagedOffsetLeads)
     ExifImage again;
     ASSERT_TRUE(again.Load(Saved(kept)));
     EXPECT_EQ(Shown(again, 0x010E), L"long");
+
+    // An entry whose own value lies past the end may be replaced, and the block grow for it.
+    ExifImage repaired;
+    ASSERT_TRUE(repaired.Load(FixtureBytes(L"bad-offset.jpg")));
+    ASSERT_EQ(Set(repaired, 0x010E, 2, Ascii(std::string(100, 'r'))), ExifStatus::Ok);
+    ExifImage reread;
+    ASSERT_TRUE(reread.Load(Saved(repaired)));
+    EXPECT_EQ(Shown(reread, 0x010E), std::wstring(100, L'r'));
 }
