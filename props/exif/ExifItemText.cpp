@@ -117,14 +117,18 @@ ItemValueText FormatItemValue(const ExifItem& item, const TextCodePage& codePage
     }
     case 3:
     case 4:
+    case 8:
     case 9: {
-        const size_t size = item.type == 3 ? 2 : 4;
+        const size_t size = item.type == 3 || item.type == 8 ? 2 : 4;
         const size_t count = value.size() / size;
         for (size_t i = 0; i < count; ++i) {
             if (i > 0) text += L", ";
             const uint32_t number = LittleAt(value, size * i, size);
-            text += size == 2 ? std::to_wstring(static_cast<int16_t>(number))
-                              : std::to_wstring(static_cast<int32_t>(number));
+            switch (item.type) {
+            case 8: text += std::to_wstring(static_cast<int16_t>(number)); break;
+            case 9: text += std::to_wstring(static_cast<int32_t>(number)); break;
+            default: text += std::to_wstring(number); break; // SHORT and LONG are unsigned
+            }
         }
         result.count = static_cast<uint32_t>(count);
         break;
@@ -134,10 +138,15 @@ ItemValueText FormatItemValue(const ExifItem& item, const TextCodePage& codePage
         const size_t count = value.size() / 8;
         for (size_t i = 0; i < count; ++i) {
             if (i > 0) text += L", ";
-            const auto numerator = static_cast<int32_t>(LittleAt(value, 8 * i, 4));
-            const auto denominator = static_cast<int32_t>(LittleAt(value, 8 * i + 4, 4));
-            text += std::to_wstring(numerator);
-            if (denominator != 1) text += L'/' + std::to_wstring(denominator);
+            const uint32_t numerator = LittleAt(value, 8 * i, 4);
+            const uint32_t denominator = LittleAt(value, 8 * i + 4, 4);
+            if (item.type == 5) {
+                text += std::to_wstring(numerator);
+                if (denominator != 1) text += L'/' + std::to_wstring(denominator);
+            } else {
+                text += std::to_wstring(static_cast<int32_t>(numerator));
+                if (denominator != 1) text += L'/' + std::to_wstring(static_cast<int32_t>(denominator));
+            }
         }
         result.count = static_cast<uint32_t>(count);
         break;

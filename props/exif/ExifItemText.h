@@ -30,11 +30,14 @@ struct ItemValueText {
 };
 
 // The item's value as the page shows it; an empty record when the image has no such item.
+// Numbers show as their type says: SHORT, LONG and RATIONAL unsigned, SSHORT, SLONG and SRATIONAL
+// signed.
 ItemValueText FormatItemValue(const ExifImage& image, uint32_t id, const TextCodePage& codePage);
 ItemValueText FormatItemValue(const ExifItem& item, const TextCodePage& codePage);
 
 // The value bytes (little-endian) that a text stands for. False when there is nothing to write:
-// no tokens, or a type without a text form.
+// no tokens, or a type without a text form. A negative number in an unsigned type is stored in
+// the type's bits ("-1" as a SHORT is 0xFFFF).
 bool ParseItemValue(const std::wstring& text, uint16_t type, const TextCodePage& codePage, std::vector<uint8_t>& value);
 
 // The text cut at each delimiter, empty pieces dropped.

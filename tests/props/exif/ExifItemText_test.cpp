@@ -1,6 +1,7 @@
 // The texts the page shows for EXIF items and the values it sends back, type by type, with the
-// awkward cases: unsigned numbers shown signed, denominators of 1 and 0, empty tokens, hexadecimal
-// tokens that overflow a byte, and the identifiers that request members are named with.
+// awkward cases: unsigned numbers past the signed range, negative numbers sent for unsigned types,
+// denominators of 1 and 0, empty tokens, hexadecimal tokens that overflow a byte, and the
+// identifiers that request members are named with.
 #include "props/exif/ExifItemText.h"
 #include "tests/props/exif/ExifTestBytes.h"
 
@@ -38,19 +39,26 @@ TEST(ExifItemText, ShowsEachTypeAsThePageReadsIt)
         {1, {0x00, 0xFF, 0x0A}, L"00 FF 0A", 3},
         {2, {'C', 'a', 'm', 0, 'x'}, L"Cam", 5},
         {2, {'C', 'a', 'f', 0xE9, 0}, L"Caf\u00e9", 5},
-        {3, Little16({1, 65535}), L"1, -1", 2},
+        // SHORT, LONG and RATIONAL are unsigned; SSHORT, SLONG and SRATIONAL signed.
+        {3, Little16({1, 65535}), L"1, 65535", 2},
+        {3, Little16({32773}), L"32773", 1},
         {3, {0x05}, L"", 0},
-        {4, Little32({200, 0xFFFFFFFF}), L"200, -1", 2},
+        {4, Little32({200, 0xFFFFFFFF}), L"200, 4294967295", 2},
+        {4, Little32({0x80000000}), L"2147483648", 1},
+        {8, Little16({7, 65535, 0x8000}), L"7, -1, -32768", 3},
         {9, Little32({0xFFFFFFFE}), L"-2", 1},
+        {9, Little32({0x7FFFFFFF, 0x80000000}), L"2147483647, -2147483648", 2},
         {5, Little32({72, 1}), L"72", 1},
         {5, Little32({1, 250}), L"1/250", 1},
-        {5, Little32({4294967295u, 1}), L"-1", 1},
+        {5, Little32({4294967295u, 1}), L"4294967295", 1},
+        {5, Little32({4000000000u, 1}), L"4000000000", 1},
+        {5, Little32({1, 3000000000u}), L"1/3000000000", 1},
         {5, Little32({48, 1, 51, 1, 3024, 100}), L"48, 51, 3024/100", 3},
         {5, Little32({5, 0}), L"5/0", 1},
         {10, Little32({static_cast<uint32_t>(-1), 3}), L"-1/3", 1},
+        {10, Little32({5, static_cast<uint32_t>(-2), 7, 1}), L"5/-2, 7", 2},
         {5, Bytes(12, 0), L"0/0", 1},
         {6, {1, 2}, L"", 0},
-        {8, Little16({7}), L"", 0},
         {12, Bytes(8, 0), L"", 0},
     };
     for (const auto& c : cases) {
@@ -79,6 +87,8 @@ TEST(ExifItemText, ReadsTheTextsThePageSendsIntoValues)
         {L"", 2, true, {0}},
         {L"Caf\u00e9", 2, true, {'C', 'a', 'f', 0xE9, 0}},
         {L"1,,-1", 3, true, Little16({1, 65535})},
+        {L"65535, 70000", 3, true, Little16({65535, 70000 & 0xFFFF})},
+        {L"-1, 4000000000", 4, true, Little32({0xFFFFFFFF, 4000000000u})},
         {L" 6, x, +2", 3, true, Little16({6, 0, 2})},
         {L"4294967295, -2147483648, 99999999999", 4, true, Little32({0xFFFFFFFF, 0x80000000, 0xFFFFFFFF})},
         {L"-7", 9, true, Little32({static_cast<uint32_t>(-7)})},
@@ -87,11 +97,13 @@ TEST(ExifItemText, ReadsTheTextsThePageSendsIntoValues)
         {L"/5", 5, true, Little32({5, 1})},
         {L" 1 / 250 , 3", 5, true, Little32({1, 250, 3, 1})},
         {L"-1", 5, true, Little32({4294967295u, 1})},
+        {L"4000000000, 1/3000000000", 5, true, Little32({4000000000u, 1, 1, 3000000000u})},
         {L"-1/3", 10, true, Little32({static_cast<uint32_t>(-1), 3})},
         {L"", 3, false, {}},
         {L",,", 5, false, {}},
         {L"   ", 1, false, {}},
         {L"1 2", 6, false, {}},
+        {L"-1", 8, false, {}}, // SSHORT is shown, but no type name of the page writes it
     };
     for (const auto& c : cases) {
         Bytes value{0xEE};
@@ -106,6 +118,7 @@ TEST(ExifItemText, WritingAShownTextBackRestoresTheValue)
         {0x9000, 7, {'0', '2', '2', '0'}},       {0x9204, 10, Little32({static_cast<uint32_t>(-1), 3})},
         {0x829A, 5, Little32({4294967295u, 1})}, {0xA214, 3, Little16({1, 65535})},
         {0x8831, 4, Little32({1, 0x80000000})},  {0x010F, 2, {'F', 'i', 'x', 0}},
+        {0xA001, 3, Little16({65535})},          {0x829A, 5, Little32({4000000000u, 1, 1, 3000000000u})},
     };
     for (const ExifItem& item : items) {
         Bytes value;
