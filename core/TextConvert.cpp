@@ -112,6 +112,17 @@ std::wstring Utf8ToUtf16(std::string_view text)
     return out;
 }
 
+bool IsUtf8(std::string_view text)
+{
+    for (size_t pos = 0; pos < text.size();) {
+        char32_t cp = 0;
+        const size_t length = DecodeUtf8(text, pos, cp);
+        if (length == 0) return false;
+        pos += length;
+    }
+    return true;
+}
+
 std::wstring TrimWhiteSpace(const std::wstring& text)
 {
     size_t first = 0, last = text.size();

@@ -27,7 +27,7 @@
   var KIND = { doc: 'document property', exif: 'EXIF item', media: 'media tag', avi: 'AVI item' };
 
   // Types whose empty text a category's write takes: the property stays, with no value.
-  var TEXT_TYPES = { doc: { VT_LPSTR: true, VT_LPWSTR: true }, exif: { ASCII: true } };
+  var TEXT_TYPES = { doc: { VT_LPSTR: true, VT_LPWSTR: true }, exif: { ASCII: true, Unicode: true } };
 
   var record = null;   // the last save: { job, entries: [entry], byPath: path -> entry }
   // entry: { path, file, undo: [request], redo: [request], notes: [reason], mtime (what the last

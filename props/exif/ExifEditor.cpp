@@ -3,6 +3,7 @@
 #include "ExifFile.h"
 #include "ExifImage.h"
 #include "ExifItemText.h"
+#include "ThreadAnsiCodePage.h"
 
 #include <windows.h>
 
@@ -11,30 +12,6 @@
 #include <vector>
 
 namespace {
-
-// ASCII items are text in the thread's ANSI code page, as the page has always seen them.
-class ThreadAnsiCodePage : public TextCodePage {
-public:
-    std::wstring Decode(const std::string& bytes) const override
-    {
-        if (bytes.empty()) return {};
-        const int size = static_cast<int>(bytes.size());
-        const int length = MultiByteToWideChar(CP_THREAD_ACP, 0, bytes.data(), size, nullptr, 0);
-        std::wstring text(static_cast<size_t>(length > 0 ? length : 0), L'\0');
-        if (length > 0) MultiByteToWideChar(CP_THREAD_ACP, 0, bytes.data(), size, text.data(), length);
-        return text;
-    }
-    std::string Encode(const std::wstring& text) const override
-    {
-        if (text.empty()) return {};
-        const int size = static_cast<int>(text.size());
-        const int length = WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-        std::string bytes(static_cast<size_t>(length > 0 ? length : 0), '\0');
-        if (length > 0)
-            WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), size, bytes.data(), length, nullptr, nullptr);
-        return bytes;
-    }
-};
 
 std::wstring SaveError(int status)
 {
@@ -110,7 +87,7 @@ bool ExifEditor::SetProps(const std::wstring& fileName, JsonView props, std::wst
         item.id = static_cast<uint32_t>(id);
         item.type = TypeFromName(MemberText(member, L"type"));
         // Items that cannot be set (offsets, the image's own layout) stay as they are, unreported.
-        if (ParseItemValue(MemberText(member, L"data"), item.type, codePage, item.value) &&
+        if (ParseItemValue(MemberText(member, L"data"), item.id, item.type, codePage, item.value) &&
             image.SetItem(item) == ExifStatus::Ok) {
             const uint32_t id = item.id;
             written.erase(

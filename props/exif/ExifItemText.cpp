@@ -1,5 +1,7 @@
 #include "ExifItemText.h"
 
+#include "core/TextConvert.h"
+
 #include <cstdint>
 #include <cwctype>
 
@@ -9,12 +11,20 @@ struct TypeName {
     const wchar_t* name;
     uint16_t type;
 };
-// The names the page uses, in the order they are compared.
+// The names the page uses, in the order they are compared. "Unicode" names the type of Windows'
+// text items: their values are BYTE, and the item says that they hold text.
 constexpr TypeName kTypeNames[] = {
-    {L"Byte", 1},     {L"ASCII", 2},     {L"Short", 3}, {L"Long", 4},
-    {L"Rational", 5}, {L"Undefined", 7}, {L"SLONG", 9}, {L"SRational", 10},
+    {L"Byte", 1},      {L"ASCII", 2}, {L"Short", 3},      {L"Long", 4},    {L"Rational", 5},
+    {L"Undefined", 7}, {L"SLONG", 9}, {L"SRational", 10}, {L"Unicode", 1},
 };
+constexpr uint16_t kByte = 1;
 constexpr uint16_t kUndefined = 7;
+
+// Windows' own text items: XPTitle, XPComment, XPAuthor, XPKeywords, XPSubject.
+constexpr uint32_t kItemXpTitle = 0x9C9B;
+constexpr uint32_t kItemXpSubject = 0x9C9F;
+
+constexpr wchar_t kReplacement = 0xFFFD;
 
 uint32_t LittleAt(const std::vector<uint8_t>& value, size_t at, size_t size)
 {
@@ -66,7 +76,77 @@ uint32_t ReadDecimal(const std::wstring& text)
     return static_cast<uint32_t>(number);
 }
 
+// An ASCII value's bytes (up to its first zero) as text: UTF-8 where they are UTF-8, which plain
+// ASCII is too, and in the code page otherwise.
+std::wstring ReadAscii(const std::string& bytes, const TextCodePage& codePage)
+{
+    return IsUtf8(bytes) ? Utf8ToUtf16(bytes) : codePage.Decode(bytes);
+}
+
+// The bytes an ASCII value holds for a text: the code page's where it holds the text exactly and
+// those bytes read back as the text (bytes of the code page that happen to be UTF-8 would be read
+// as UTF-8), UTF-8 otherwise.
+std::string WriteAscii(const std::wstring& text, const TextCodePage& codePage)
+{
+    std::string bytes;
+    if (codePage.EncodeExact(text, bytes) && ReadAscii(bytes, codePage) == text) return bytes;
+    return Utf16ToUtf8(text);
+}
+
+bool IsHighSurrogate(uint32_t unit)
+{
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+bool IsLowSurrogate(uint32_t unit)
+{
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+// A Windows text item's value as text: UTF-16LE units up to the first zero unit. What is not
+// UTF-16 (an unpaired surrogate, a last byte without its pair) shows as U+FFFD.
+std::wstring ReadWindowsText(const std::vector<uint8_t>& value)
+{
+    std::wstring text;
+    const size_t units = value.size() / 2;
+    const auto unitAt = [&value](size_t i) { return static_cast<uint32_t>(LittleAt(value, 2 * i, 2)); };
+    for (size_t i = 0; i < units; ++i) {
+        const uint32_t unit = unitAt(i);
+        if (unit == 0) return text;
+        if (IsHighSurrogate(unit) && i + 1 < units && IsLowSurrogate(unitAt(i + 1))) {
+            text += static_cast<wchar_t>(unit);
+            text += static_cast<wchar_t>(unitAt(++i));
+        } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
+            text += kReplacement;
+        } else {
+            text += static_cast<wchar_t>(unit);
+        }
+    }
+    if (value.size() % 2 != 0 && value.back() != 0) text += kReplacement;
+    return text;
+}
+
+// A text as a Windows text item's value: UTF-16LE and a zero unit.
+void WriteWindowsText(const std::wstring& text, std::vector<uint8_t>& value)
+{
+    for (const wchar_t c : text) {
+        const auto code = static_cast<uint32_t>(c);
+        if (code > 0xFFFF) { // only where wchar_t holds whole code points
+            PutLittle(value, 0xD800 + ((code - 0x10000) >> 10), 2);
+            PutLittle(value, 0xDC00 + ((code - 0x10000) & 0x3FF), 2);
+        } else {
+            PutLittle(value, code, 2);
+        }
+    }
+    PutLittle(value, 0, 2);
+}
+
 } // namespace
+
+bool IsWindowsTextItem(uint32_t id)
+{
+    return id >= kItemXpTitle && id <= kItemXpSubject;
+}
 
 std::wstring Latin1CodePage::Decode(const std::string& bytes) const
 {
@@ -76,12 +156,14 @@ std::wstring Latin1CodePage::Decode(const std::string& bytes) const
     return text;
 }
 
-std::string Latin1CodePage::Encode(const std::wstring& text) const
+bool Latin1CodePage::EncodeExact(const std::wstring& text, std::string& bytes) const
 {
-    std::string bytes;
-    for (wchar_t c : text)
-        bytes.push_back(static_cast<uint32_t>(c) <= 0xFF ? static_cast<char>(c) : '?');
-    return bytes;
+    bytes.clear();
+    for (wchar_t c : text) {
+        if (static_cast<uint32_t>(c) > 0xFF) return false;
+        bytes.push_back(static_cast<char>(c));
+    }
+    return true;
 }
 
 ItemValueText FormatItemValue(const ExifImage& image, uint32_t id, const TextCodePage& codePage)
@@ -98,6 +180,11 @@ ItemValueText FormatItemValue(const ExifItem& item, const TextCodePage& codePage
     result.length = static_cast<uint32_t>(value.size());
     result.type = item.type;
     std::wstring& text = result.text;
+    if (IsWindowsTextItem(item.id) && (item.type == kByte || item.type == kUndefined)) {
+        text = ReadWindowsText(value);
+        result.count = result.length;
+        return result;
+    }
     switch (item.type) {
     case 1:
     case 7:
@@ -111,20 +198,24 @@ ItemValueText FormatItemValue(const ExifItem& item, const TextCodePage& codePage
         size_t end = 0;
         while (end < value.size() && value[end] != 0)
             ++end;
-        text = codePage.Decode(std::string(value.begin(), value.begin() + static_cast<std::ptrdiff_t>(end)));
+        text = ReadAscii(std::string(value.begin(), value.begin() + static_cast<std::ptrdiff_t>(end)), codePage);
         result.count = result.length;
         break;
     }
     case 3:
     case 4:
+    case 8:
     case 9: {
-        const size_t size = item.type == 3 ? 2 : 4;
+        const size_t size = item.type == 3 || item.type == 8 ? 2 : 4;
         const size_t count = value.size() / size;
         for (size_t i = 0; i < count; ++i) {
             if (i > 0) text += L", ";
             const uint32_t number = LittleAt(value, size * i, size);
-            text += size == 2 ? std::to_wstring(static_cast<int16_t>(number))
-                              : std::to_wstring(static_cast<int32_t>(number));
+            switch (item.type) {
+            case 8: text += std::to_wstring(static_cast<int16_t>(number)); break;
+            case 9: text += std::to_wstring(static_cast<int32_t>(number)); break;
+            default: text += std::to_wstring(number); break; // SHORT and LONG are unsigned
+            }
         }
         result.count = static_cast<uint32_t>(count);
         break;
@@ -134,10 +225,15 @@ ItemValueText FormatItemValue(const ExifItem& item, const TextCodePage& codePage
         const size_t count = value.size() / 8;
         for (size_t i = 0; i < count; ++i) {
             if (i > 0) text += L", ";
-            const auto numerator = static_cast<int32_t>(LittleAt(value, 8 * i, 4));
-            const auto denominator = static_cast<int32_t>(LittleAt(value, 8 * i + 4, 4));
-            text += std::to_wstring(numerator);
-            if (denominator != 1) text += L'/' + std::to_wstring(denominator);
+            const uint32_t numerator = LittleAt(value, 8 * i, 4);
+            const uint32_t denominator = LittleAt(value, 8 * i + 4, 4);
+            if (item.type == 5) {
+                text += std::to_wstring(numerator);
+                if (denominator != 1) text += L'/' + std::to_wstring(denominator);
+            } else {
+                text += std::to_wstring(static_cast<int32_t>(numerator));
+                if (denominator != 1) text += L'/' + std::to_wstring(static_cast<int32_t>(denominator));
+            }
         }
         result.count = static_cast<uint32_t>(count);
         break;
@@ -216,7 +312,7 @@ bool ParseItemValue(const std::wstring& text, uint16_t type, const TextCodePage&
         }
         break;
     case 2: {
-        const std::string bytes = codePage.Encode(text);
+        const std::string bytes = WriteAscii(text, codePage);
         value.assign(bytes.begin(), bytes.end());
         value.push_back(0);
         break;
@@ -246,4 +342,13 @@ bool ParseItemValue(const std::wstring& text, uint16_t type, const TextCodePage&
     default: return false;
     }
     return !value.empty();
+}
+
+bool ParseItemValue(const std::wstring& text, uint32_t id, uint16_t type, const TextCodePage& codePage,
+                    std::vector<uint8_t>& value)
+{
+    if (!IsWindowsTextItem(id) || type != kByte) return ParseItemValue(text, type, codePage, value);
+    value.clear();
+    WriteWindowsText(text, value);
+    return true;
 }

@@ -182,3 +182,33 @@ test('an EXIF item saved to an image that cannot take it is reported, and the ot
   assert.deepStrictEqual(exiftool(paths['photo.jpg'], ['Artist']), { Artist: 'Anna Example' });
   assert.deepStrictEqual(fs.readdirSync(dir).sort(), ['photo.jpg', 'picture.bmp']);
 });
+
+test('Windows\' own items are offered, written as plain text and numbers, and read back by exiftool', { skip: skipWithoutExiftool }, async (t) => {
+  const { paths } = makeFolder(t, { 'photo.jpg': 'le.jpg' });
+  const { page } = await openPage(t);
+  await addAndSelect(page, [paths['photo.jpg']]);
+  await waitForField(page, '0x013B', 'Anna Example');
+
+  const labels = await page.$$eval(`${exifPage} select.add-property option`, (options) => {
+    const byKey = {};
+    for (const option of options) byKey[option.value] = option.textContent;
+    return byKey;
+  });
+  const names = { '0x9C9B': 'Title', '0x9C9C': 'Comments', '0x9C9D': 'Authors', '0x9C9E': 'Tags', '0x9C9F': 'Subject', '0x4746': 'Rating', '0x4749': 'Rating percent' };
+  for (const [key, name] of Object.entries(names)) assert.ok(labels[key] && labels[key].indexOf(name) === 0, `${key} offered as ${name}: ${labels[key]}`);
+
+  // Text that the ANSI code page (Windows-1252 under Wine) cannot hold, in both kinds of text item.
+  const text = 'Pr\u00fcfung \u2615 \u65e5\u672c';
+  await addProperty(page, '0x9C9B', text);
+  await addProperty(page, '0x9C9E', 'sea;sky');
+  await addProperty(page, '0x4746', '4');
+  await edit(page, field('0x010E'), text);
+  assert.deepStrictEqual(await save(page), []);
+
+  assert.deepStrictEqual(exiftool(paths['photo.jpg'], ['IFD0:XPTitle', 'IFD0:XPKeywords', 'IFD0:Rating', 'IFD0:ImageDescription']),
+    { XPTitle: text, XPKeywords: 'sea;sky', Rating: 4, ImageDescription: text });
+  // The page reads the file again and shows the texts, not their bytes.
+  await waitForField(page, '0x9C9B', text);
+  await waitForField(page, '0x010E', text);
+  await waitForField(page, '0x4746', '4');
+});

@@ -93,6 +93,16 @@ test('an undo writes back what each kind of write replaced, and says what it can
       reasons: [added('The EXIF item "Copyright" (0x8298)', EMPTIED), added('The EXIF item "GPS altitude" (0x0006)', KEPT)],
     },
     {
+      name: 'EXIF items: an added Windows text emptied like an ASCII one, an added rating kept',
+      file: 'a.jpg',
+      answer: Object.assign({}, times, { exif: {} }),
+      sent: [{ cat: 'exif', props: { exif: {
+        '0x9C9B': { data: 'Title', type: 'Unicode' }, '0x4746': { data: '4', type: 'Short' },
+      } } }],
+      requests: [{ cat: 'exif', props: { exif: { '0x9C9B': { data: '', type: 'Unicode' } } } }],
+      reasons: [added('The EXIF item "Title" (0x9C9B)', EMPTIED), added('The EXIF item "Rating" (0x4746)', KEPT)],
+    },
+    {
       name: 'EXIF items: a write with nothing to write back is not sent, since one without members fails',
       file: 'a.jpg',
       answer: Object.assign({}, times, { exif: {} }),

@@ -47,3 +47,28 @@ TEST(TextConvert, ReplacesIllFormedUtf8InsteadOfFailing)
     for (const auto& c : cases)
         EXPECT_EQ(Utf8ToUtf16(c.input), c.expected) << c.input;
 }
+
+TEST(TextConvert, TellsWellFormedUtf8FromOtherBytes)
+{
+    const struct {
+        std::string input;
+        bool utf8;
+    } cases[] = {
+        {"", true},
+        {"plain ASCII", true},
+        {"\xC3\xBC \xE2\x98\x95 \xE6\x97\xA5\xE6\x9C\xAC", true},
+        {"\xF0\x9F\x98\x80", true},     // beyond the first plane
+        {"\xEF\xBF\xBD", true},         // U+FFFD itself
+        {std::string("a\0b", 3), true}, // a NUL is a character
+        {"Navy\xEDs", false},           // Windows-1252 text
+        {"\xFF", false},                // never a UTF-8 byte
+        {"a\xC3", false},               // cut short at the end
+        {"\xC0\xAF", false},            // overlong form of '/'
+        {"\xED\xA0\x80", false},        // an encoded surrogate
+        {"\xF4\x90\x80\x80", false},    // beyond U+10FFFF
+        {"\xE4\xB8z", false},           // a continuation byte missing
+        {"\x80", false},                // a continuation byte alone
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsUtf8(c.input), c.utf8) << c.input;
+}

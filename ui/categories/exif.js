@@ -1,8 +1,11 @@
 // The EXIF tab: items of an image's EXIF block, keyed by item number and written with their type.
 // The catalogue holds every standard item of IFD0, the EXIF, GPS and interoperability directories
-// (EXIF 2.32). Items that are offsets or counts, or that lay out the image data, are read-only:
-// the native side computes or keeps them. Capture settings a camera records are shown and can be
-// corrected, but are not offered for adding.
+// (EXIF 2.32), and the items Windows itself keeps in IFD0: the rating and the texts Explorer shows
+// (title, comments, authors, tags, subject). Those texts are UTF-16 in BYTE values; their type
+// here is 'Unicode', which the native side stores as BYTE, shown and written as plain text. Items
+// that are offsets or counts, or that lay out the image data, are read-only: the native side
+// computes or keeps them. Capture settings a camera records are shown and can be corrected, but
+// are not offered for adding.
 (function (V) {
   'use strict';
 
@@ -48,6 +51,15 @@
     '0x8298': entry('Copyright', 'ASCII'),
     '0x8769': entry('EXIF directory offset', 'Long', 'r'),
     '0x8825': entry('GPS directory offset', 'Long', 'r'),
+
+    // Windows' own items in IFD0: a rating of 0 to 5 stars, the same as a percentage, and texts.
+    '0x4746': entry('Rating', 'Short'),
+    '0x4749': entry('Rating percent', 'Short'),
+    '0x9C9B': entry('Title', 'Unicode'),
+    '0x9C9C': entry('Comments', 'Unicode'),
+    '0x9C9D': entry('Authors', 'Unicode'),
+    '0x9C9E': entry('Tags', 'Unicode'),
+    '0x9C9F': entry('Subject', 'Unicode'),
 
     // The EXIF directory: versions, the image data, dates, the camera and its settings.
     '0x829A': entry('Exposure time', 'Rational', 'c'),

@@ -1,14 +1,17 @@
 // The EXIF handler on files: what it lists for the page's list, and what a write does to real
 // files made by exiftool, checked with exiftool itself: the requested items change, every other
 // tag reads as before, the maker note stays readable, no warnings, and the image data is the same
-// bytes. Failures leave the file as it was and no temporary file behind.
+// bytes. Failures leave the file as it was and no temporary file behind. The thread's ANSI code
+// page, which writes ASCII items, holds a text only when it gives the same text back.
 #include "props/exif/ExifEditor.h"
 #include "props/exif/JpegContainer.h"
+#include "props/exif/ThreadAnsiCodePage.h"
 #include "tests/support/Fixture.h"
 #include "tests/support/Requests.h"
 
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -337,4 +340,44 @@ TEST(ExifEditor, WritesAFileNamedRelativeToTheCurrentFolder)
     editor.GetProps(dir.Path() + L"\\le.jpg", result);
     EXPECT_EQ(MemberText(result.Member(L"0x013B"), L"data"), L"Relative");
     EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::wstring>{L"le.jpg"});
+}
+
+TEST(ExifEditor, TheThreadsCodePageHoldsATextOnlyWhenItGivesTheTextBack)
+{
+    const ThreadAnsiCodePage codePage;
+    CPINFOEXW info{};
+    ASSERT_TRUE(GetCPInfoExW(CP_THREAD_ACP, 0, &info));
+    const UINT ansi = info.CodePage;
+    std::cout << "the thread's ANSI code page: " << ansi << "\n";
+    const struct {
+        std::wstring text;
+        bool held;
+        std::string bytes;
+    } cases1252[] = {
+        {L"", true, ""},
+        {L"Camera", true, "Camera"},
+        {L"Pr\u00fcfung", true, "Pr\xFC\x66ung"}, // "\x66" is the "f"
+        {L"a?b", true, "a?b"},
+        {L"\u20ac 5", true, "\x80 5"},
+        {L"\u2615", false, ""}, // the default character '?'
+        {L"\u65e5\u672c", false, ""},
+        {L"\u0101", false, ""}, // "a" would be its best fit
+        {L"\u2212", false, ""}, // "-" likewise
+        {std::wstring(1, wchar_t(0xD800)), false, ""},
+    };
+    for (const auto& c : cases1252) {
+        std::string bytes = "unchanged";
+        const bool held = codePage.EncodeExact(c.text, bytes);
+        if (held) {
+            EXPECT_EQ(codePage.Decode(bytes), c.text) << Utf16ToUtf8(c.text);
+        }
+        if (ansi != 1252) continue; // only the round trip is known for other code pages
+        EXPECT_EQ(held, c.held) << Utf16ToUtf8(c.text);
+        if (c.held) {
+            EXPECT_EQ(bytes, c.bytes) << Utf16ToUtf8(c.text);
+        }
+    }
+    if (ansi == 1252) {
+        EXPECT_EQ(codePage.Decode("Navy\xEDs"), L"Navy\u00eds");
+    }
 }

@@ -282,7 +282,7 @@ TEST(ExifImage, ListsTheItemsOfEveryDirectoryUnderTheirIdentifiersInBothByteOrde
         {0x8827, 3, 1, L"200"},
         {0x9000, 7, 4, L"30 32 33 32"},
         {0x9003, 2, 20, L"2021:06:14 09:08:07"},
-        {0xA001, 3, 1, L"-1"},
+        {0xA001, 3, 1, L"65535"},
         {0x0000, 1, 4, L"02 03 00 00"},
         {0x0001, 2, 2, L"N"},
         {0x0002, 5, 3, L"48, 51, 756/25"},
@@ -336,7 +336,7 @@ TEST(ExifImage, ListsTheImageDirectoryOfTiffFilesAndTheirExifAndGpsItems)
         std::wstring text;
     } cases[] = {
         {L"exif.tif", 0x0100, L"8"},
-        {L"exif.tif", 0x0103, L"-32763"},
+        {L"exif.tif", 0x0103, L"32773"},
         {L"exif.tif", 0x013B, L"Anna Example"},
         {L"exif.tif", 0x829A, L"1/125"},
         {L"maker-be.tif", 0x0102, L"8, 8, 8"},
