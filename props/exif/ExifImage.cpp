@@ -90,6 +90,12 @@ bool ExifImage::Parse()
             placeKnown_ = place.found || place.insertAt != 0;
             blockOffset_ = place.block;
             blockSize_ = place.blockSize;
+            if (place.inText) { // interim, until the image keeps its PngExifPlace: the decoded block after the file
+                if (owned_.data() != data) owned_.assign(data, data + size);
+                owned_.insert(owned_.end(), place.BlockData(data), place.BlockData(data) + place.blockSize);
+                data_ = data = owned_.data();
+                blockOffset_ = size;
+            }
         }
         if (found) {
             hasDirectory_ = directory_.Parse(data + blockOffset_, blockSize_, TiffDirectory::Chain::ExifThumbnail);
