@@ -3,14 +3,17 @@
 // bounds, and the write must be lossless: the item set reads back as set, every other item as it
 // was (offsets aside, which the writer computes), every directory survives with every entry of its
 // table, the file grows by no more than the new value, the tables that move and a few required
-// items, and the bytes around a JPEG's EXIF segment stay.
+// items, and the bytes around a JPEG's EXIF segment stay, but for the positions an AFCP trailer
+// holds, which move with them.
 //
 // Input: one byte choosing the item (an existing one or a new identifier), one choosing its type,
 // a text up to a zero byte, then the image.
 #include "FuzzCheck.h"
 
+#include "props/exif/AfcpTrailer.h"
 #include "props/exif/ExifItemText.h"
 #include "props/exif/JpegContainer.h"
+#include "props/exif/PngContainer.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -90,8 +93,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(status == ExifStatus::GenericError);
         return 0;
     }
-    // The block outgrew its container, or would reach where a damaged offset leads.
+    // The block outgrew its container, or would grow while a damaged offset points past its end.
     if (status == ExifStatus::ValueOverflow || status == ExifStatus::DamagedOffset) return 0;
+    if (status == ExifStatus::Win32Error) {
+        // The writers refuse two things on their own: moving the positions of an AFCP trailer that
+        // does not check out (or has an entry in the EXIF segment), and a block in a PNG text chunk
+        // past what such a block may decode to.
+        PngExifPlace png;
+        const bool trailer = AfcpTrailer::Find(bytes.data(), bytes.size()).state() != AfcpTrailer::State::None;
+        const bool text = FindPngExif(bytes.data(), bytes.size(), png) && png.inText;
+        FUZZ_CHECK((image.Format() == ImageFormat::Jpeg && trailer) || (image.Format() == ImageFormat::Png && text));
+        return 0;
+    }
     FUZZ_CHECK(status == ExifStatus::Ok);
     if (!image.Edited()) FUZZ_CHECK(saved == bytes);
 
@@ -143,7 +156,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const size_t tail = old.found ? bytes.size() - old.segment - old.segmentSize : bytes.size() - old.insertAt;
         FUZZ_CHECK(saved.size() >= head + tail);
         FUZZ_CHECK(std::memcmp(saved.data(), bytes.data(), head) == 0);
-        FUZZ_CHECK(std::memcmp(saved.data() + saved.size() - tail, bytes.data() + bytes.size() - tail, tail) == 0);
+        std::vector<uint8_t> oldTail(bytes.end() - tail, bytes.end()), newTail(saved.end() - tail, saved.end());
+        const AfcpTrailer trailer = AfcpTrailer::Find(bytes.data(), bytes.size());
+        if (trailer.state() == AfcpTrailer::State::Valid && saved.size() != bytes.size()) {
+            // The trailer's positions moved by the change in size, and nothing else in it changed.
+            const AfcpTrailer moved = AfcpTrailer::Find(saved.data(), saved.size());
+            FUZZ_CHECK(moved.state() == AfcpTrailer::State::Valid);
+            const size_t start = trailer.Start() - (bytes.size() - tail);
+            FUZZ_CHECK(moved.Start() - (saved.size() - tail) == start && moved.Entries() == trailer.Entries());
+            for (size_t i = 0; i < trailer.Entries(); ++i) {
+                uint32_t length = 0, offset = 0, newLength = 0, newOffset = 0;
+                FUZZ_CHECK(trailer.Entry(i, length, offset) && moved.Entry(i, newLength, newOffset));
+                FUZZ_CHECK(newLength == length);
+                // An entry may take in the directory or the footer, whose positions changed.
+                const size_t end = size_t{offset} + length;
+                const bool inDirectory = offset < trailer.DirectoryEnd() && end > trailer.Start();
+                const bool inFooter = end > trailer.FooterStart();
+                if (!inDirectory && !inFooter)
+                    FUZZ_CHECK(std::memcmp(bytes.data() + offset, saved.data() + newOffset, length) == 0);
+            }
+            for (size_t at = start + 20; at < trailer.DirectoryEnd() - (bytes.size() - tail); at += 12)
+                std::memset(&oldTail[at], 0, 4), std::memset(&newTail[at], 0, 4);
+            std::memset(&oldTail[tail - 8], 0, 4), std::memset(&newTail[tail - 8], 0, 4);
+        }
+        FUZZ_CHECK(oldTail == newTail);
     }
     return 0;
 }

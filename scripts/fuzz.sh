@@ -28,8 +28,9 @@ else
 fi
 
 . "$root/scripts/lib.sh"
-# clang alone has no libFuzzer on Debian: the runtime comes with libclang-rt-14-dev.
-install_debian_packages clang libclang-rt-14-dev cmake ninja-build || exit 1
+# clang alone has no libFuzzer on Debian: the runtime comes with libclang-rt-14-dev. The EXIF
+# target links the host's zlib.
+install_debian_packages clang libclang-rt-14-dev cmake ninja-build zlib1g-dev || exit 1
 
 if [ ! -f "$root/build/third-party/src/cjson-1.7.15/cJSON.c" ]; then
   echo "fuzz: no cJSON source in build/third-party/src: run scripts/setup.sh first" >&2

@@ -23,8 +23,8 @@ makensis -V2 -NOCD "-DVERSION=$version" "-DBIN=$bin" "-DSOURCE=$root" \
   "-DOUTFILE=$dist/Varenko-$version-setup.exe" "$root/scripts/package/Varenko.nsi"
 
 echo "== building Varenko-$version-portable.zip"
-# The licences of what the programs carry: TagLib and cJSON from their Debian source packages,
-# and the mingw-w64 runtime linked into every program.
+# The licences of what the programs carry: TagLib, cJSON and zlib from their Debian source
+# packages, and the mingw-w64 runtime linked into every program.
 python3 - "$dist/Varenko-$version-portable.zip" "$version" <<PYTHON
 import sys, zipfile
 archive, version = sys.argv[1], sys.argv[2]
@@ -36,6 +36,8 @@ entries = {
     "licences/TagLib-COPYING.MPL.txt": "$third/taglib-2.0.2/COPYING.MPL",
     "licences/cJSON-LICENSE.txt": "$third/cjson-1.7.15/LICENSE",
     "licences/cJSON-copyright.txt": "$third/cjson-1.7.15/debian/copyright",
+    "licences/zlib-LICENSE.txt": "$third/zlib-1.2.13.dfsg-1/LICENSE",
+    "licences/zlib-copyright.txt": "$third/zlib-1.2.13.dfsg-1/debian/copyright",
     "licences/mingw-w64-runtime-copyright.txt": "/usr/share/doc/mingw-w64-x86-64-dev/copyright",
 }
 with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as out:

@@ -137,6 +137,11 @@ bool ExifEditor::SetProps(const std::wstring& fileName, JsonView props, std::wst
                 L"change needs would give that offset a meaning. The file is unchanged.";
         return false;
     }
+    if (saveError.empty() && status == ExifStatus::FixedTrailer) {
+        error = L"The file ends in a trailer (AFCP) whose offsets could not be read, so they cannot follow an EXIF "
+                L"block of another size. The file is unchanged.";
+        return false;
+    }
     // The encoder's own failure keeps the imaging API's status; the save owner says why in words.
     error =
         saveError.empty() ? SaveError(status == ExifStatus::Ok ? kWin32Error : static_cast<int>(status)) : saveError;

@@ -95,6 +95,11 @@ bool ExifImage::Parse()
             placeKnown_ = place.found || place.insertAt != 0;
             blockOffset_ = place.block;
             blockSize_ = place.blockSize;
+            // A block in a text chunk is decoded; the directory reads the decoded bytes in place.
+            if (place.inText) {
+                decodedBlock_ = std::move(place.decoded);
+                blockData_ = decodedBlock_.data();
+            }
         }
         if (found) {
             if (blockData_ == nullptr) blockData_ = data + blockOffset_;
@@ -289,10 +294,12 @@ ExifStatus ExifImage::Save(ByteSink& sink) const
         JpegExifPlace place;
         FindJpegExif(data_, size_, place);
         if (!FitsJpegSegment(block.size())) return ExifStatus::ValueOverflow;
+        const size_t oldSize = place.found ? place.blockSize : 0;
+        if (block.size() != oldSize && !JpegExifCanChangeSize(data_, size_, place)) return ExifStatus::FixedTrailer;
         return written(WriteJpegExif(data_, size_, place, block, sink));
     }
     PngExifPlace place;
     FindPngExif(data_, size_, place);
-    if (!FitsPngChunk(block.size())) return ExifStatus::ValueOverflow;
+    if (!FitsPngPlace(place, block.size())) return ExifStatus::ValueOverflow;
     return written(WritePngExif(data_, size_, place, block, sink));
 }

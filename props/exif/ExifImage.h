@@ -25,6 +25,9 @@ enum class ExifStatus : int {
     // Not the imaging API's: the block holds an offset past its end that the longer block the
     // change needs would bring within reach.
     DamagedOffset = 1000,
+    // Nor this: the file ends in a trailer whose positions cannot be moved, and the change needs
+    // an EXIF block of another size.
+    FixedTrailer = 1001,
 };
 
 struct ExifItem {

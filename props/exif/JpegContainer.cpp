@@ -1,7 +1,9 @@
 #include "JpegContainer.h"
 
+#include "AfcpTrailer.h"
 #include "core/ByteOrder.h"
 
+#include <array>
 #include <cstring>
 
 namespace {
@@ -91,6 +93,17 @@ bool FitsJpegSegment(size_t blockSize)
     return blockSize <= kMaxSegmentLength - 2 - kExifHeaderSize;
 }
 
+bool JpegExifCanChangeSize(const uint8_t* data, size_t size, const JpegExifPlace& place)
+{
+    const size_t cut = place.found ? place.segment : place.insertAt;
+    const size_t resume = place.found ? place.segment + place.segmentSize : place.insertAt;
+    const AfcpTrailer trailer = AfcpTrailer::Find(data, size);
+    std::vector<uint8_t> directory;
+    std::array<uint8_t, AfcpTrailer::kRecordSize> footer{};
+    return trailer.state() == AfcpTrailer::State::None || (trailer.state() == AfcpTrailer::State::Valid &&
+                                                           trailer.Moved(cut, resume, resume - cut, directory, footer));
+}
+
 bool WriteJpegExif(const uint8_t* data, size_t size, const JpegExifPlace& place, const std::vector<uint8_t>& block,
                    ByteSink& sink)
 {
@@ -101,6 +114,20 @@ bool WriteJpegExif(const uint8_t* data, size_t size, const JpegExifPlace& place,
     if (cut > size || resume > size || cut > resume) return false;
     const uint8_t head[] = {
         0xFF, kApp1, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length), 'E', 'x', 'i', 'f', 0, 0};
-    return sink.Write(data, cut) && sink.Write(head, sizeof head) && sink.Write(block.data(), block.size()) &&
-           sink.Write(data + resume, size - resume);
+    const size_t segmentSize = 2 + length;
+
+    // A trailer's positions move with everything after the segment; one whose positions cannot be
+    // moved stays as it was, and then only a segment of the same size may be written.
+    const AfcpTrailer trailer = segmentSize != resume - cut ? AfcpTrailer::Find(data, size) : AfcpTrailer();
+    std::vector<uint8_t> directory;
+    std::array<uint8_t, AfcpTrailer::kRecordSize> footer{};
+    if (trailer.state() == AfcpTrailer::State::Unreadable ||
+        (trailer.state() == AfcpTrailer::State::Valid && !trailer.Moved(cut, resume, segmentSize, directory, footer)))
+        return false;
+    if (!sink.Write(data, cut) || !sink.Write(head, sizeof head) || !sink.Write(block.data(), block.size()))
+        return false;
+    if (trailer.state() != AfcpTrailer::State::Valid) return sink.Write(data + resume, size - resume);
+    const size_t start = trailer.Start(), directoryEnd = trailer.DirectoryEnd(), footerStart = trailer.FooterStart();
+    return sink.Write(data + resume, start - resume) && sink.Write(directory.data(), directory.size()) &&
+           sink.Write(data + directoryEnd, footerStart - directoryEnd) && sink.Write(footer.data(), footer.size());
 }

@@ -24,7 +24,8 @@ def main(archive: str, version: str) -> int:
         problems = []
         if any(not name.startswith(folder) for name in names):
             problems.append(f"entries outside {folder}")
-        for needed in ("README.txt", "licences/TagLib-COPYING.LGPL.txt", "licences/cJSON-LICENSE.txt"):
+        for needed in ("README.txt", "licences/TagLib-COPYING.LGPL.txt", "licences/cJSON-LICENSE.txt",
+                       "licences/zlib-LICENSE.txt"):
             if folder + needed not in names:
                 problems.append(f"{needed} is missing")
         for program in ("Varenko.exe", "varenko-cmd.exe"):

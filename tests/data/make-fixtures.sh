@@ -320,6 +320,80 @@ bad.put32(bad.entry(bad.exif_ifd(), 0x927C) + 4, 60000)
 bad.write("damaged-maker-note-count.jpg")
 EOF
 
+# EXIF as a raw profile in a PNG text chunk: exiftool's EXIF with another Artist, as hexadecimal
+# text laid out as ImageMagick lays it out, written into the chunks by the script: a tEXt chunk
+# (with JPEG's "Exif\0\0" before the TIFF header) and a compressed iTXt chunk (without it). The
+# zTXt file is the tEXt one rewritten by exiftool, which always writes raw profiles compressed (-m:
+# exiftool meets the block's directory twice and would stop).
+cp "$here/exif/exif.png" "$work/profile.png"
+exiftool -q -overwrite_original -IFD0:Artist='Profile Artist' "$work/profile.png"
+"$py" - "$work/profile.png" "$here/exif" <<'EOF'
+import struct, sys, zlib
+
+def chunks(data):
+    at, out = 8, []
+    while at < len(data):
+        (length,) = struct.unpack_from(">I", data, at)
+        out.append((data[at + 4:at + 8], data[at + 8:at + 8 + length]))
+        at += 12 + length
+    return out
+
+def chunk(kind, body):
+    return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+
+def profile(payload):
+    digits = payload.hex()
+    lines = [digits[i:i + 72] for i in range(0, len(digits), 72)]
+    return b"\nexif\n%8d\n" % len(payload) + "\n".join(lines).encode() + b"\n"
+
+source = open(sys.argv[1], "rb").read()
+block = next(body for kind, body in chunks(source) if kind == b"eXIf")
+keyword = b"Raw profile type exif\0"
+forms = {
+    "profile-text.png": (b"tEXt", keyword + profile(b"Exif\0\0" + block)),
+    # Compressed, with an empty language tag and translated keyword.
+    "profile-itxt.png": (b"iTXt", keyword + b"\1\0\0\0" + zlib.compress(profile(block), 9)),
+}
+for name, (kind, body) in forms.items():
+    out = source[:8]
+    for k, b in chunks(source):
+        if k != b"eXIf":
+            out += chunk(k, b)
+        if k == b"IHDR":
+            out += chunk(kind, body)
+    open(f"{sys.argv[2]}/{name}", "wb").write(out)
+EOF
+cp "$here/exif/profile-text.png" "$here/exif/profile-ztxt.png"
+exiftool -q -q -m -overwrite_original -IFD0:Software='Fixture Writer' "$here/exif/profile-ztxt.png"
+
+# An AFCP trailer after the image, in either byte order, holding a text and IPTC (a caption and a
+# keyword). exiftool rewrites such trailers but makes none, so the script lays one out as exiftool
+# reads the format; then exiftool writes the file, laying the trailer out anew.
+for order in le be; do
+  "$py" - "$here/exif/$order.jpg" "$here/exif/afcp-$order.jpg" "$order" <<'EOF'
+import struct, sys
+
+data = open(sys.argv[1], "rb").read()
+end, signature = (">", b"AXS!") if sys.argv[3] == "be" else ("<", b"AXS*")
+
+def iim(dataset, value):  # IPTC's own numbers are big-endian in either order
+    return b"\x1c\x02" + bytes([dataset]) + struct.pack(">H", len(value)) + value
+
+entries = [(b"IPTC", iim(0, b"\0\4") + iim(120, b"Caption in the trailer") + iim(25, b"trailer")),
+           (b"TEXT", b"Text in the trailer")]
+start = len(data)  # positions count from the start of the file
+at = start + 12 + 12 * len(entries)
+directory, values = b"", b""
+for name, value in entries:
+    directory += name + struct.pack(end + "II", len(value), at + len(values))
+    values += value
+header = signature + struct.pack(end + "HHI", 1, len(entries), 0)
+footer = signature + struct.pack(end + "II", start, 0)
+open(sys.argv[2], "wb").write(data + header + directory + values + footer)
+EOF
+  exiftool -q -overwrite_original -IFD0:Software='Fixture Writer' "$here/exif/afcp-$order.jpg"
+done
+
 # --- media: 0.1 s of silence, tags written by mutagen (ID3v1 alone by ffmpeg) --------------------
 silence=(-f lavfi -i anullsrc=r=8000:cl=mono -t 0.1)
 ff "${silence[@]}" "${exact[@]}" -c:a libmp3lame -b:a 8k -write_xing 0 -id3v2_version 0 "$work/audio.mp3"
