@@ -95,6 +95,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     // The block outgrew its container, or would grow while a damaged offset points past its end.
     if (status == ExifStatus::ValueOverflow || status == ExifStatus::DamagedOffset) return 0;
+    if (status == ExifStatus::FixedTrailer) {
+        // Refused before a byte is written: a trailer whose positions cannot be moved.
+        FUZZ_CHECK(image.Format() == ImageFormat::Jpeg &&
+                   AfcpTrailer::Find(bytes.data(), bytes.size()).state() != AfcpTrailer::State::None);
+        return 0;
+    }
     if (status == ExifStatus::Win32Error) {
         // The writers refuse two things on their own: moving the positions of an AFCP trailer that
         // does not check out (or has an entry in the EXIF segment), and a block in a PNG text chunk
