@@ -12,6 +12,7 @@
 #include "props/exif/ZlibStream.h"
 #include "core/TextConvert.h"
 #include "tests/props/exif/ExifTestBytes.h"
+#include "tests/props/exif/PngChunks.h"
 #include "tests/support/Fixture.h"
 
 #include <gtest/gtest.h>
@@ -158,77 +159,36 @@ Bytes Concat(Bytes head, const Bytes& tail)
 
 // --- PNG chunks ----------------------------------------------------------------------------------
 
-struct Chunk {
-    std::string type;
-    Bytes data;
-    bool crcValid = true;
-};
-
-std::vector<Chunk> Chunks(const Bytes& png)
-{
-    std::vector<Chunk> chunks;
-    size_t at = 8;
-    while (at + 12 <= png.size()) {
-        const size_t length =
-            (size_t{png[at]} << 24) | (size_t{png[at + 1]} << 16) | (size_t{png[at + 2]} << 8) | png[at + 3];
-        if (at + 12 + length > png.size()) break;
-        const uint8_t* crc = &png[at + 8 + length];
-        const uint32_t stored = (uint32_t{crc[0]} << 24) | (uint32_t{crc[1]} << 16) | (uint32_t{crc[2]} << 8) | crc[3];
-        chunks.push_back({std::string(png.begin() + at + 4, png.begin() + at + 8),
-                          Bytes(png.begin() + at + 8, png.begin() + at + 8 + length),
-                          stored == PngCrc(&png[at + 4], 4 + length)});
-        at += 12 + length;
-    }
-    return chunks;
-}
-
-Bytes Png(const std::vector<Chunk>& chunks)
-{
-    Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    for (const Chunk& chunk : chunks) {
-        const size_t length = chunk.data.size();
-        for (int shift = 24; shift >= 0; shift -= 8)
-            out.push_back(static_cast<uint8_t>(length >> shift));
-        const size_t typeAt = out.size();
-        out.insert(out.end(), chunk.type.begin(), chunk.type.end());
-        out.insert(out.end(), chunk.data.begin(), chunk.data.end());
-        const uint32_t crc = PngCrc(&out[typeAt], 4 + length);
-        for (int shift = 24; shift >= 0; shift -= 8)
-            out.push_back(static_cast<uint8_t>(crc >> shift));
-    }
-    return out;
-}
-
-bool HoldsExif(const Chunk& chunk)
+bool HoldsExif(const PngChunk& chunk)
 {
     const bool text = chunk.type == "tEXt" || chunk.type == "zTXt" || chunk.type == "iTXt";
     return chunk.type == "eXIf" || (text && AsText(chunk.data).rfind(kKeyword, 0) == 0);
 }
 
-std::vector<std::string> Types(const std::vector<Chunk>& chunks)
+std::vector<std::string> Types(const std::vector<PngChunk>& chunks)
 {
     std::vector<std::string> types;
-    for (const Chunk& chunk : chunks)
+    for (const PngChunk& chunk : chunks)
         types.push_back(chunk.type);
     return types;
 }
 
 // exif.png (an eXIf chunk from exiftool) with its eXIf chunk swapped for the given chunks.
-Bytes PngWith(const std::vector<Chunk>& exifChunks)
+Bytes PngWith(const std::vector<PngChunk>& exifChunks)
 {
-    std::vector<Chunk> chunks;
-    for (const Chunk& chunk : Chunks(FixtureBytes(L"exif.png"))) {
+    std::vector<PngChunk> chunks;
+    for (const PngChunk& chunk : PngChunks(FixtureBytes(L"exif.png"))) {
         if (chunk.type == "eXIf") continue;
         chunks.push_back(chunk);
         if (chunk.type == "IHDR") chunks.insert(chunks.end(), exifChunks.begin(), exifChunks.end());
     }
-    return Png(chunks);
+    return PngFile(chunks);
 }
 
 // The raw profile's text in profile-text.png, a tEXt chunk laid out as ImageMagick does.
 std::string ProfileText()
 {
-    for (const Chunk& chunk : Chunks(FixtureBytes(L"profile-text.png"))) {
+    for (const PngChunk& chunk : PngChunks(FixtureBytes(L"profile-text.png"))) {
         if (chunk.type == "tEXt" && HoldsExif(chunk)) return AsText(chunk.data).substr(kKeyword.size());
     }
     ADD_FAILURE() << "no raw profile in profile-text.png";
@@ -369,7 +329,7 @@ TEST(ExifContainers, WritesARawProfileBackInItsOwnChunkAndFormWithNoSecondBlock)
         Overwrite(path, Saved(image, kArtist, "Someone Else"));
 
         const Bytes saved = AsBytes(ReadAll(path));
-        const std::vector<Chunk> was = Chunks(original), now = Chunks(saved);
+        const std::vector<PngChunk> was = PngChunks(original), now = PngChunks(saved);
         EXPECT_EQ(Types(now), Types(was)) << "no chunk added, dropped or moved";
         ASSERT_EQ(now.size(), was.size());
         for (size_t i = 0; i < now.size(); ++i) {
@@ -399,14 +359,14 @@ TEST(ExifContainers, WritesARawProfileBackInItsOwnChunkAndFormWithNoSecondBlock)
 TEST(ExifContainers, TakesTheFirstOfTwoExifBlocksAndLeavesOnlyItAfterAWrite)
 {
     if (!HaveExiftool()) GTEST_SKIP() << "exiftool is not installed";
-    Chunk profile, exif;
-    for (const Chunk& chunk : Chunks(FixtureBytes(L"profile-text.png")))
+    PngChunk profile, exif;
+    for (const PngChunk& chunk : PngChunks(FixtureBytes(L"profile-text.png")))
         if (HoldsExif(chunk)) profile = chunk; // Artist "Profile Artist"
-    for (const Chunk& chunk : Chunks(FixtureBytes(L"exif.png")))
+    for (const PngChunk& chunk : PngChunks(FixtureBytes(L"exif.png")))
         if (chunk.type == "eXIf") exif = chunk; // Artist "Anna Example"
     struct Case {
         const char* name;
-        std::vector<Chunk> chunks;
+        std::vector<PngChunk> chunks;
         const char* artist;
     };
     const Case cases[] = {
@@ -424,7 +384,7 @@ TEST(ExifContainers, TakesTheFirstOfTwoExifBlocksAndLeavesOnlyItAfterAWrite)
         Overwrite(path, Saved(image, kArtist, "Someone Else"));
 
         std::vector<std::string> exifChunks;
-        for (const Chunk& chunk : Chunks(AsBytes(ReadAll(path))))
+        for (const PngChunk& chunk : PngChunks(AsBytes(ReadAll(path))))
             if (HoldsExif(chunk)) exifChunks.push_back(chunk.type);
         EXPECT_EQ(exifChunks, std::vector<std::string>{c.chunks.front().type});
         EXPECT_EQ(Exiftool({L"-s3", L"-a", L"-IFD0:Artist"}, path), "Someone Else");
@@ -474,7 +434,7 @@ TEST(ExifContainers, RefusesDamagedRawProfilesAndWritesNothing)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const Bytes png = PngWith({Chunk{c.type, Concat(AsBytes(kKeyword), c.data)}});
+        const Bytes png = PngWith({PngChunk{c.type, Concat(AsBytes(kKeyword), c.data)}});
 
         PngExifPlace place;
         ASSERT_TRUE(FindPngExif(png.data(), png.size(), place));

@@ -6,6 +6,7 @@
 #include "props/exif/JpegContainer.h"
 #include "props/exif/PngContainer.h"
 #include "tests/props/exif/ExifTestBytes.h"
+#include "tests/props/exif/PngChunks.h"
 #include "tests/support/Fixture.h"
 
 #include <gtest/gtest.h>
@@ -211,29 +212,6 @@ Bytes JpegWith(const Bytes& block)
     std::copy(block.begin(), block.end(), out.begin() + sizeof head);
     std::copy(std::begin(scan), std::end(scan), out.end() - sizeof scan);
     return out;
-}
-
-struct PngChunk {
-    std::string type;
-    Bytes data;
-    bool crcValid;
-};
-
-std::vector<PngChunk> PngChunks(const Bytes& png)
-{
-    std::vector<PngChunk> chunks;
-    size_t at = 8;
-    while (at + 12 <= png.size()) {
-        const size_t length =
-            (size_t{png[at]} << 24) | (size_t{png[at + 1]} << 16) | (size_t{png[at + 2]} << 8) | png[at + 3];
-        const uint8_t* crc = &png[at + 8 + length];
-        const uint32_t stored = (uint32_t{crc[0]} << 24) | (uint32_t{crc[1]} << 16) | (uint32_t{crc[2]} << 8) | crc[3];
-        chunks.push_back({std::string(png.begin() + at + 4, png.begin() + at + 8),
-                          Bytes(png.begin() + at + 8, png.begin() + at + 8 + length),
-                          stored == PngCrc(&png[at + 4], 4 + length)});
-        at += 12 + length;
-    }
-    return chunks;
 }
 
 // The offsets below the old size where two blocks differ, outside the given ranges: the bytes a
@@ -795,22 +773,10 @@ namespace {
 // A PNG of one pixel whose eXIf chunk holds the block.
 Bytes PngWith(const Bytes& block)
 {
-    Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    const auto chunk = [&out](const char* type, const Bytes& data) {
-        const size_t at = out.size();
-        for (int shift = 24; shift >= 0; shift -= 8)
-            out.push_back(static_cast<uint8_t>(data.size() >> shift));
-        out.insert(out.end(), type, type + 4);
-        out.insert(out.end(), data.begin(), data.end());
-        const uint32_t crc = PngCrc(&out[at + 4], 4 + data.size());
-        for (int shift = 24; shift >= 0; shift -= 8)
-            out.push_back(static_cast<uint8_t>(crc >> shift));
-    };
-    chunk("IHDR", {0, 0, 0, 1, 0, 0, 0, 1, 8, 0, 0, 0, 0});
-    chunk("eXIf", block);
-    chunk("IDAT", {0x78, 0x9C, 0x63, 0x60, 0x00, 0x00, 0x00, 0x02, 0x00, 0x01});
-    chunk("IEND", {});
-    return out;
+    return PngFile({{"IHDR", {0, 0, 0, 1, 0, 0, 0, 1, 8, 0, 0, 0, 0}},
+                    {"eXIf", block},
+                    {"IDAT", {0x78, 0x9C, 0x63, 0x60, 0x00, 0x00, 0x00, 0x02, 0x00, 0x01}},
+                    {"IEND", {}}});
 }
 
 } // namespace
