@@ -1,7 +1,5 @@
 #include "BasicFields.h"
 
-#include <climits>
-
 using namespace TagLib;
 
 namespace {
@@ -29,33 +27,6 @@ constexpr NumberField kNumberFields[] = {
     {"TRACKNUMBER", &Tag::track, &Tag::setTrack},
 };
 
-// The key's first value, or empty text when the key is missing.
-String ValueOf(const PropertyMap& values, const char* key)
-{
-    const PropertyMap::ConstIterator found = values.find(key);
-    return found == values.end() || found->second.isEmpty() ? String() : found->second.front();
-}
-
-// The number a text spells when the whole text is decimal digits, after at most one leading minus
-// sign, and the number fits an int; 0 for any other text.
-int DecimalOrZero(const String& text)
-{
-    const std::wstring digits = text.toWString();
-    size_t at = 0;
-    const bool negative = !digits.empty() && digits[0] == L'-';
-    if (negative) at = 1;
-    if (at == digits.size()) return 0;
-    long long value = 0;
-    for (; at < digits.size(); ++at) {
-        const wchar_t c = digits[at];
-        if (c < L'0' || c > L'9') return 0;
-        value = value * 10 + (c - L'0');
-        if (value > static_cast<long long>(INT_MAX) + 1) return 0;
-    }
-    if (negative) value = -value;
-    return value < INT_MIN || value > INT_MAX ? 0 : static_cast<int>(value);
-}
-
 } // namespace
 
 PropertyMap BasicFieldsOf(const Tag& tag)
@@ -72,16 +43,4 @@ PropertyMap BasicFieldsOf(const Tag& tag)
         if (value != 0) map.replace(field.key, String::number(static_cast<int>(value)));
     }
     return map;
-}
-
-void SetBasicFields(Tag& tag, const PropertyMap& values)
-{
-    for (const TextField& field : kTextFields) {
-        const String wanted = ValueOf(values, field.key);
-        if ((tag.*field.get)() != wanted) (tag.*field.set)(wanted);
-    }
-    for (const NumberField& field : kNumberFields) {
-        const unsigned int wanted = static_cast<unsigned int>(DecimalOrZero(ValueOf(values, field.key)));
-        if ((tag.*field.get)() != wanted) (tag.*field.set)(wanted);
-    }
 }

@@ -36,5 +36,5 @@ MediaRoute MediaRouteOf(std::wstring_view fileName)
     for (const RouteEnding& entry : kRoutes) {
         if (SameIgnoringAsciiCase(tail, entry.ending)) return entry.route;
     }
-    return MediaRoute::BasicFields;
+    return MediaRoute::TagMap;
 }

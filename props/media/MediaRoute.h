@@ -6,7 +6,7 @@ enum class MediaRoute {
     Id3v2Frames, // ".mp3": the frames of the ID3v2 tag, named by their identifiers
     Mp4Map,      // the MP4 family: the tag's property map
     AsfMap,      // the ASF family: the tag's property map
-    BasicFields, // any other name: the basic fields the tag library offers for every format
+    TagMap,      // any other name: the property map of the kind the file's content and name show
 };
 
 // The route of a file name: its last four characters (the whole name when shorter) compared with

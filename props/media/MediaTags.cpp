@@ -1,6 +1,9 @@
 #include "MediaTags.h"
 #include "props/media/BasicFields.h"
 #include "props/media/Id3Frames.h"
+#include "props/media/MapEntry.h"
+#include "props/media/MapRoute.h"
+#include "props/media/NamelessStream.h"
 #include "props/media/TagMapWriter.h"
 #include "props/media/TagText.h"
 
@@ -42,7 +45,7 @@ void AddEntry(const JsonWrapper& propList, const std::wstring& key, const std::w
 void AddPropertyMap(const PropertyMap& map, const JsonWrapper& propList, JsonWrapper& result)
 {
     for (const auto& [key, values] : map)
-        AddEntry(propList, FromTagText(key), JoinedTagText(values), result);
+        AddMapEntry(propList, FromTagText(key), values, result);
 }
 
 // Frame identifiers are four ASCII characters; the library drops frames with any other.
@@ -110,33 +113,6 @@ std::wstring Quoted(const std::vector<std::wstring>& values)
     return text.empty() ? L"nothing" : text;
 }
 
-// The stream under a name without an extension, so that the library takes a file's kind from its
-// content alone, by checks that read only a header. By name it would take a text file for an APE,
-// WavPack or Musepack file (whose readers check little) or for a WAV file it then cannot store tags
-// in, and search a file named as FLAC or Ogg from end to end.
-class ByContent : public IOStream {
-public:
-    explicit ByContent(IOStream& stream) : stream_(stream) {}
-    FileName name() const override { return L""; }
-    ByteVector readBlock(size_t length) override { return stream_.readBlock(length); }
-    void writeBlock(const ByteVector& data) override { stream_.writeBlock(data); }
-    void insert(const ByteVector& data, offset_t start, size_t replace) override
-    {
-        stream_.insert(data, start, replace);
-    }
-    void removeBlock(offset_t start, size_t length) override { stream_.removeBlock(start, length); }
-    bool readOnly() const override { return stream_.readOnly(); }
-    bool isOpen() const override { return stream_.isOpen(); }
-    void seek(offset_t offset, Position p) override { stream_.seek(offset, p); }
-    void clear() override { stream_.clear(); }
-    offset_t tell() const override { return stream_.tell(); }
-    offset_t length() override { return stream_.length(); }
-    void truncate(offset_t length) override { stream_.truncate(length); }
-
-private:
-    IOStream& stream_;
-};
-
 // The extension of the name the stream shows, in upper case.
 std::wstring UpperExtension(const IOStream& stream)
 {
@@ -175,7 +151,7 @@ struct BasicFile {
         if (byName) ref = std::make_unique<FileRef>(&stream, kNoAudioProperties, kFast);
         if (ref && ref->isNull()) ref.reset();
     }
-    ByContent byContent; // outlives the reference, which reads through it
+    NamelessStream byContent; // outlives the reference, which reads through it
     std::unique_ptr<FileRef> ref;
 };
 
@@ -205,13 +181,13 @@ void ReadBasicFields(IOStream& stream, const JsonWrapper& propList, JsonWrapper&
     if (tag != nullptr && !tag->isEmpty()) AddPropertyMap(BasicFieldsOf(*tag), propList, result);
 }
 
-// For each member in order, its key with its "data" text as the one value; a later member
+// For each member in order, its key with its "data" text split into values; a later member
 // replaces an earlier one whose key differs only in letter case.
 PropertyMap KeyedValues(JsonView request)
 {
     PropertyMap map;
     for (const JsonView member : request)
-        map.replace(ToTagText(member.Name()), StringList(ToTagText(MemberText(member, L"data"))));
+        map.replace(ToTagText(member.Name()), SplitTagText(MemberText(member, L"data")));
     return map;
 }
 
@@ -276,18 +252,6 @@ template <typename File> bool WriteMap(IOStream& stream, JsonView request, Writt
     return true;
 }
 
-bool WriteBasicFields(IOStream& stream, JsonView request, WrittenTags& written, std::wstring& why)
-{
-    BasicFile file(stream, Purpose::Writing);
-    if (!file.ref || file.ref->tag() == nullptr) return why = kCouldNotRead, false;
-    SetBasicFields(*file.ref->tag(), KeyedValues(request));
-    // The fields read back as the tag normalises them (a year, a track number), so the record is
-    // the tag's own reading after setting, not the request's texts.
-    SetWholeSet(BasicFieldsOf(*file.ref->tag()), written);
-    if (!file.ref->save()) return why = kCouldNotSave, false;
-    return true;
-}
-
 // The route's reading of the file as key -> values: the frames of the written identifiers, or the
 // whole set. False when the file cannot be read as the route's kind.
 bool ReadBack(IOStream& stream, MediaRoute route, const WrittenTags& written, WrittenTags& found, std::wstring& why)
@@ -314,13 +278,7 @@ bool ReadBack(IOStream& stream, MediaRoute route, const WrittenTags& written, Wr
         SetWholeSet(file.properties(), found);
         return true;
     }
-    case MediaRoute::BasicFields: {
-        const BasicFile file(stream, Purpose::Writing);
-        if (!file.ref || file.ref->tag() == nullptr)
-            return why = L"The saved file cannot be read by the tag library", false;
-        SetWholeSet(BasicFieldsOf(*file.ref->tag()), found);
-        return true;
-    }
+    case MediaRoute::TagMap: return ReadMapTagsBack(stream, written, found, why);
     }
     return false;
 }
@@ -334,7 +292,7 @@ void ReadMediaTags(IOStream& stream, MediaRoute route, const JsonWrapper& propLi
     case MediaRoute::Id3v2Frames: ReadFrames(stream, propList, result); break;
     case MediaRoute::Mp4Map: ReadMap<MP4::File>(stream, propList, result); break;
     case MediaRoute::AsfMap: ReadMap<ASF::File>(stream, propList, result); break;
-    case MediaRoute::BasicFields: break;
+    case MediaRoute::TagMap: ReadMapTags(stream, propList, result); return;
     }
     if (result.GetCount() == 0) ReadBasicFields(stream, propList, result);
 }
@@ -355,10 +313,7 @@ bool IsOfRouteKind(IOStream& stream, MediaRoute route, std::wstring& why)
         matches = ASF::File::isSupported(&stream);
         if (!matches) why = L"The file is not an ASF file: no ASF header found";
         break;
-    case MediaRoute::BasicFields:
-        matches = BasicFile(stream, Purpose::Writing).ref != nullptr;
-        if (!matches) why = L"The file is of no media kind the tag library knows";
-        break;
+    case MediaRoute::TagMap: matches = IsOfMapKind(stream, why); break;
     }
     stream.seek(0);
     return matches;
@@ -371,7 +326,7 @@ bool WriteMediaTags(IOStream& stream, MediaRoute route, JsonView request, Writte
     case MediaRoute::Id3v2Frames: return WriteFrames(stream, request, written, why);
     case MediaRoute::Mp4Map: return WriteMap<MP4::File>(stream, request, written, why);
     case MediaRoute::AsfMap: return WriteMap<ASF::File>(stream, request, written, why);
-    case MediaRoute::BasicFields: return WriteBasicFields(stream, request, written, why);
+    case MediaRoute::TagMap: return WriteMapTags(stream, request, written, why);
     }
     return false;
 }

@@ -1,4 +1,5 @@
 #include "TagMapWriter.h"
+#include "props/media/MapEntry.h"
 #include "props/media/TagText.h"
 
 using namespace TagLib;
@@ -17,15 +18,14 @@ struct AsfAttributes {
     static void Put(Tag& tag, const String& name, const ASF::AttributeList& list) { tag.setAttribute(name, list); }
 };
 
-// The values to hand over: a key whose one text equals what reading shows for it takes the values
-// the tag holds now.
+// The values to hand over: a key whose values read as what reading shows for it now takes the
+// values the tag holds now (a number shown as no text, several values of an item).
 PropertyMap WithUnchangedKept(const PropertyMap& values, const PropertyMap& current)
 {
     PropertyMap wanted = values;
     for (const auto& [key, list] : values) {
         const PropertyMap::ConstIterator now = current.find(key);
-        if (now != current.end() && list.size() == 1 && JoinedTagText(now->second) == FromTagText(list.front()))
-            wanted.replace(key, now->second);
+        if (now != current.end() && ShownTagText(now->second) == ShownTagText(list)) wanted.replace(key, now->second);
     }
     return wanted;
 }
