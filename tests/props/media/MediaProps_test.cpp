@@ -525,7 +525,7 @@ TEST(MediaPropsWriting, RefusesATextFileUnderEveryMediaNameAndLeavesItAsItWas)
     for (const wchar_t* name : basicNames)
         all.emplace_back(name, L"The file is of no media kind the tag library knows");
     // Text, and text that starts like the kind's header would, are both refused.
-    for (const std::string text : {std::string("plain text, not a media file\n"), std::string(4096, ' ')}) {
+    for (const std::string& text : {std::string("plain text, not a media file\n"), std::string(4096, ' ')}) {
         for (const auto& [name, reason] : all) {
             const TempDir dir;
             const std::wstring path = dir.MakeFile(name, text);
