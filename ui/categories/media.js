@@ -62,7 +62,7 @@
     tab: 'Media',
     title: 'media tags',
     // The audio and video files the tag library reads: the routes above, and the formats whose
-    // basic fields it offers.
+    // property maps it offers.
     kinds: ['mp3', 'mp4', 'm4a', 'm4p', 'm4b', 'm4r', 'm4v', '3g2', '3gp', 'mov', 'wma', 'wmv', 'asf',
       'mp2', 'aac', 'ogg', 'oga', 'opus', 'spx', 'flac', 'mpc', 'wv', 'tta', 'wav', 'aif', 'aiff',
       'aifc', 'ape', 'dsf', 'dff', 'mod', 's3m', 'it', 'xm', 'shn'],
