@@ -22,6 +22,9 @@
   };
 
   function isMp3(path) { return /\.mp3$/i.test(path); }
+  // MP4 and ASF files take their whole set on a write: a key left out is removed. Every other
+  // format changes only the keys sent, and an empty text removes one.
+  function isWholeSet(path) { return /(\.mp4|\.m4a|\.m4p|\.m4b|\.3g2|\.mov|\.wma|\.wmv|\.asf)$/i.test(path); }
 
   function allMp3(files) {
     if (files.length === 0) { return false; }
@@ -47,8 +50,8 @@
     }
     var keys = V.keysOf(changed);
     for (k = 0; k < keys.length; k++) {
-      // Emptying a field of a whole set removes the tag rather than storing an empty text.
-      if (whole && changed[keys[k]] === '') {
+      // Emptying a field removes the tag rather than storing an empty text.
+      if (whole && changed[keys[k]] === '' && isWholeSet(file.path)) {
         delete items[keys[k]];
       } else {
         items[keys[k]] = { data: changed[keys[k]] };
