@@ -31,7 +31,7 @@ StringList SplitTagText(const std::wstring& text)
     return values;
 }
 
-void AddMapEntry(const JsonWrapper& propList, const std::wstring& key, const StringList& values, JsonWrapper& result)
+JsonWrapper NewTagEntry(const JsonWrapper& propList, const std::wstring& key)
 {
     JsonWrapper entry;
     const JsonView known = propList.Member(key);
@@ -42,6 +42,12 @@ void AddMapEntry(const JsonWrapper& propList, const std::wstring& key, const Str
         entry.AddString(L"name", key);
         entry.AddString(L"type", L"String");
     }
+    return entry;
+}
+
+void AddMapEntry(const JsonWrapper& propList, const std::wstring& key, const StringList& values, JsonWrapper& result)
+{
+    JsonWrapper entry = NewTagEntry(propList, key);
     // A list member that is not an object takes no "data" and goes in as it is.
     entry.AddString(L"data", ShownTagText(values));
     if (values.size() > 1) {

@@ -14,6 +14,9 @@ std::wstring ShownTagText(const TagLib::StringList& values);
 // The text split on "; " (one value when it holds none); no value for an empty text.
 TagLib::StringList SplitTagText(const std::wstring& text);
 
+// A new entry for the key: the property list's copy for it, or "name" and "type" ("String").
+JsonWrapper NewTagEntry(const JsonWrapper& propList, const std::wstring& key);
+
 // Adds to result, an object, the entry for the key: the property list's copy for it, or "name"
 // and "type" ("String"), with "data" appended, and "values" when there are several.
 void AddMapEntry(const JsonWrapper& propList, const std::wstring& key, const TagLib::StringList& values,

@@ -53,16 +53,6 @@ constexpr AudioProperties::ReadStyle kFast = AudioProperties::Fast;
 const wchar_t kCouldNotRead[] = L"The tag library could not read the file's tags";
 const wchar_t kCouldNotSave[] = L"The tag library could not save the file";
 
-std::wstring UpperExtension(const IOStream& stream)
-{
-    const std::wstring name = stream.name().wstr();
-    const size_t dot = name.rfind(L'.');
-    std::wstring ext = dot == std::wstring::npos ? std::wstring() : name.substr(dot + 1);
-    for (wchar_t& c : ext)
-        c = c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
-    return ext;
-}
-
 // The marks of the Protracker family at offset 1080. The library takes any file without one for a
 // 15-sample module, which any file of 1084 bytes would pass for: such files are not opened.
 bool HasModuleMark(IOStream* stream)

@@ -28,15 +28,7 @@ constexpr bool kNoAudioProperties = false;
 
 void AddEntry(const JsonWrapper& propList, const std::wstring& key, const std::wstring& text, JsonWrapper& result)
 {
-    JsonWrapper entry;
-    const JsonView known = propList.Member(key);
-    if (!known.IsEmpty()) {
-        entry = known.Copy();
-    } else {
-        entry.MakeObject();
-        entry.AddString(L"name", key);
-        entry.AddString(L"type", L"String");
-    }
+    JsonWrapper entry = NewTagEntry(propList, key);
     // A list member that is not an object takes no "data" and goes in as it is.
     entry.AddString(L"data", text);
     result.AddDocument(key, entry);
@@ -111,17 +103,6 @@ std::wstring Quoted(const std::vector<std::wstring>& values)
     for (const std::wstring& value : values)
         text += (text.empty() ? L"\"" : L", \"") + value + L"\"";
     return text.empty() ? L"nothing" : text;
-}
-
-// The extension of the name the stream shows, in upper case.
-std::wstring UpperExtension(const IOStream& stream)
-{
-    const std::wstring name = stream.name().wstr();
-    const size_t dot = name.rfind(L'.');
-    std::wstring ext = dot == std::wstring::npos ? std::wstring() : name.substr(dot + 1);
-    for (wchar_t& c : ext)
-        c = c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
-    return ext;
 }
 
 bool IsOneOf(const std::wstring& ext, std::initializer_list<const wchar_t*> known)

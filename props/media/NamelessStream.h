@@ -5,6 +5,8 @@
 // tags in, and search a file named as FLAC or Ogg from end to end.
 #include <taglib/tiostream.h>
 
+#include <string>
+
 class NamelessStream : public TagLib::IOStream {
 public:
     explicit NamelessStream(TagLib::IOStream& stream) : stream_(stream) {}
@@ -27,3 +29,14 @@ public:
 private:
     TagLib::IOStream& stream_;
 };
+
+// The extension of the name a stream shows, in upper case; empty for a nameless one.
+inline std::wstring UpperExtension(const TagLib::IOStream& stream)
+{
+    const std::wstring name = stream.name().wstr();
+    const size_t dot = name.rfind(L'.');
+    std::wstring ext = dot == std::wstring::npos ? std::wstring() : name.substr(dot + 1);
+    for (wchar_t& c : ext)
+        c = c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+    return ext;
+}

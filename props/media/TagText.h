@@ -15,12 +15,3 @@ inline std::wstring FromTagText(const TagLib::String& text)
 {
     return text.toWString();
 }
-
-// The one text a list of values reads as: the values one after the other, nothing between them.
-inline std::wstring JoinedTagText(const TagLib::StringList& values)
-{
-    std::wstring text;
-    for (const TagLib::String& value : values)
-        text += FromTagText(value);
-    return text;
-}
